@@ -1,0 +1,31 @@
+# Interface targets that carry the project's compiler and linker settings.
+# They are linked into the project's own targets only, never set globally,
+# so GoogleTest and other third-party code build with their own flags.
+
+include(CheckPIESupported)
+
+# Warnings for every target of ours.
+add_library(mkentry_warnings INTERFACE)
+target_compile_options(mkentry_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wconversion -Wshadow
+    $<$<BOOL:${MKENTRY_WERROR}>:-Werror>)
+
+# What the tool is compiled as: C++20 without the runtime support it does
+# not use. Without exceptions and RTTI nothing pulls in libstdc++ itself.
+add_library(mkentry_code INTERFACE)
+target_compile_features(mkentry_code INTERFACE cxx_std_20)
+target_compile_options(mkentry_code INTERFACE -fno-exceptions -fno-rtti)
+target_link_libraries(mkentry_code INTERFACE mkentry_warnings)
+
+# Hardening of the shipped binary.
+add_library(mkentry_hardening INTERFACE)
+if(MKENTRY_HARDEN)
+    check_pie_supported(LANGUAGES CXX)
+    set_property(TARGET mkentry_hardening PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+    target_compile_options(mkentry_hardening INTERFACE
+        -fstack-protector-strong
+        # glibc refuses to fortify unoptimised code and says so.
+        $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+    target_link_options(mkentry_hardening INTERFACE
+        LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
+endif()

@@ -1,0 +1,14 @@
+// One run of mkentry: the command line in, the entry out, the exit status back.
+#pragma once
+
+#include "partition_entry.h"
+
+inline constexpr int exit_ok = 0;
+inline constexpr int exit_write_failed = 10;
+
+// Parses the arguments with getopt_long (its state must be fresh: optind at
+// its initial value) and writes the entry to standard output.
+int run(int argc, char* argv[]);
+
+// Writes the encoded entry, then the magic if asked for, and flushes.
+int write_entry(const partition_entry& entry, bool append_magic);

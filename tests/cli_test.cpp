@@ -1,0 +1,196 @@
+// End-to-end: the built binary with real getopt_long, real streams and a
+// real exit status.
+#include <algorithm>
+#include <csignal>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "help.h"
+
+namespace {
+
+using args = std::vector<std::string>;
+
+const std::string
+    default_entry_bytes("\x00\xff\xff\xff\x83\xff\xff\xff\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+const std::string magic("\x55\xaa", 2);
+
+std::string with_begin(const char (&le32)[5])
+{
+    std::string bytes = default_entry_bytes;
+    bytes.replace(8, 4, le32, 4);
+    return bytes;
+}
+
+std::string with_type(char type)
+{
+    std::string bytes = default_entry_bytes;
+    bytes[4] = type;
+    return bytes;
+}
+
+enum class err_is { empty, help, diagnostic };
+
+struct cli_case {
+    const char* name;
+    args arguments;
+    std::string out;
+    err_is err = err_is::empty;
+};
+
+const std::string fat32_example("\x80\xff\xff\xff\x0c\xff\xff\xff\x00\x01\x00\x00\x00\x02\x00\x00",
+                                16);
+
+const cli_case cli_cases[] = {
+    {"no_arguments_help", {}, "", err_is::help},
+    {"short_help", {"-h"}, "", err_is::help},
+    {"long_help_after_options", {"-m", "-c", "--help"}, "", err_is::help},
+    {"help_abbreviated", {"--he"}, "", err_is::help},
+    {"help_stops_at_once", {"-h", "-x"}, "", err_is::help},
+    {"help_as_argument_is_not_help", {"-b", "-h"}, default_entry_bytes},
+    {"help_after_double_dash_is_operand", {"--", "-h"}, default_entry_bytes},
+    {"lone_operand", {"x"}, default_entry_bytes},
+    {"magic_alone", {"-m"}, default_entry_bytes + magic},
+    {"long_magic", {"--magic"}, default_entry_bytes + magic},
+    {"full_example", {"-c", "-t", "0x0c", "-b", "256", "-s", "512", "-m"}, fat32_example + magic},
+    {"long_options", {"--bootable", "--type=12", "--begin", "256", "--size=0x200"}, fat32_example},
+    {"grouped_and_attached", {"-cmt0xc", "-b256", "-s", "01000"}, fat32_example + magic},
+    {"operands_mixed_in",
+     {"a", "-c", "b", "-t", "12", "c", "-b", "256", "-s", "512", "d"},
+     fat32_example},
+    {"last_begin_wins", {"-b", "1", "-b", "2"}, with_begin("\x02\x00\x00\x00")},
+    {"begin_hex_little_endian", {"-b", "0x102"}, with_begin("\x02\x01\x00\x00")},
+    {"begin_saturates", {"-b", "4294967296"}, with_begin("\xff\xff\xff\xff")},
+    {"begin_octal", {"-b", "010"}, with_begin("\x08\x00\x00\x00")},
+    {"begin_bad_octal", {"-b", "08"}, with_begin("\x00\x00\x00\x00")},
+    {"begin_trailing_garbage", {"-b", "12abc"}, with_begin("\x0c\x00\x00\x00")},
+    {"begin_prefix_abbreviation", {"--beg=5"}, with_begin("\x05\x00\x00\x00")},
+    {"begin_takes_next_word", {"-b", "-c"}, default_entry_bytes},
+    {"size_minus_one",
+     {"-s", "-1"},
+     std::string("\x00\xff\xff\xff\x83\xff\xff\xff\x00\x00\x00\x00\xff\xff\xff\xff", 16)},
+    {"type_low_byte", {"-t", "0x183"}, with_type('\x83')},
+    {"type_256_is_zero", {"-t", "256"}, with_type('\x00')},
+    {"type_saturated_first", {"-t", "4294967296"}, with_type('\xff')},
+    {"unknown_option", {"-x"}, default_entry_bytes, err_is::diagnostic},
+    {"unknown_long_option", {"--bogus", "-m"}, default_entry_bytes + magic, err_is::diagnostic},
+    {"missing_argument",
+     {"-c", "-b"},
+     std::string("\x80", 1) + default_entry_bytes.substr(1),
+     err_is::diagnostic},
+    {"ambiguous_prefix", {"--b=5"}, default_entry_bytes, err_is::diagnostic},
+    {"argument_to_flag", {"--magic=1"}, default_entry_bytes, err_is::diagnostic},
+    {"double_dash_ends_options", {"--", "-c"}, default_entry_bytes},
+};
+
+void PrintTo(const cli_case& c, std::ostream* os) { *os << c.name; }
+
+class cli : public testing::TestWithParam<cli_case> {};
+
+TEST_P(cli, writes_expected_bytes)
+{
+    const cli_case& c = GetParam();
+    const child_result r = run_mkentry(c.arguments);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(testing::PrintToString(r.out), testing::PrintToString(c.out));
+    switch (c.err) {
+    case err_is::empty:
+        EXPECT_EQ(r.err, "");
+        break;
+    case err_is::help:
+        EXPECT_EQ(r.err, help_text);
+        break;
+    case err_is::diagnostic:
+        EXPECT_NE(r.err, "");
+        EXPECT_EQ(r.err.find("Usage:"), std::string::npos);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(arguments, cli, testing::ValuesIn(cli_cases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(help_text, is_exact)
+{
+    const child_result r = run_mkentry({});
+    EXPECT_EQ(r.err.size(), 469U);
+    EXPECT_TRUE(r.err.starts_with("Usage: mkentry [Options]\n\n"));
+    EXPECT_TRUE(r.err.ends_with("\n -h, --help             this help\n"));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 13);
+    EXPECT_EQ(r.err.find('\t'), std::string::npos);
+}
+
+// Every way the output can fail ends in status 10, with -m or without, and
+// without a word of the tool's own.
+struct failure_case {
+    const char* name;
+    out_to out;
+};
+
+const failure_case failure_cases[] = {
+    {"dev_full", out_to::dev_full},
+    {"closed", out_to::closed},
+    {"read_only", out_to::read_only},
+};
+
+void PrintTo(const failure_case& c, std::ostream* os) { *os << c.name; }
+
+class write_failure : public testing::TestWithParam<failure_case> {};
+
+TEST_P(write_failure, ends_with_status_10)
+{
+    for (const args& a : {args{"-c"}, args{"-c", "-m"}}) {
+        const child_result r = run_mkentry(a, GetParam().out);
+        EXPECT_EQ(r.exit_status, 10) << a.size() << " arguments";
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_P(write_failure, does_not_touch_help)
+{
+    for (const args& a : {args{}, args{"-m", "-h"}}) {
+        const child_result r = run_mkentry(a, GetParam().out);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.err, help_text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(outputs, write_failure, testing::ValuesIn(failure_cases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// The entry goes out in one write, so a reader that takes one byte and
+// leaves, like `head -c 1`, has already received all of it.
+TEST(broken_pipe, early_reader_exit_is_success)
+{
+    const child_result r = run_mkentry({"-m"}, out_to::one_byte_read);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, default_entry_bytes.substr(0, 1));
+}
+
+// With no reader at all the kernel's SIGPIPE ends the tool, as it ends any
+// filter; where the caller ignores SIGPIPE the failed write gives status 10.
+TEST(broken_pipe, no_reader_is_never_success)
+{
+    const child_result killed = run_mkentry({"-m"}, out_to::reader_gone);
+    EXPECT_EQ(killed.signal, SIGPIPE);
+
+    const child_result ignored = run_mkentry({"-m"}, out_to::reader_gone, true);
+    EXPECT_EQ(ignored.exit_status, 10);
+    EXPECT_EQ(ignored.err, "");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    mkentry_command.assign(argv + 1, argv + argc);
+    if (mkentry_command.empty() && !GTEST_FLAG_GET(list_tests)) {
+        return 2; // told nothing of the binary to test
+    }
+    return RUN_ALL_TESTS();
+}
