@@ -1,0 +1,17 @@
+# Cross build for Linux with Debian's cross compilers (g++-<triple>), whose
+# tests run under qemu-user. Included by the per-target files, which set
+# MKENTRY_TRIPLE, MKENTRY_QEMU and CMAKE_SYSTEM_PROCESSOR first.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_CXX_COMPILER ${MKENTRY_TRIPLE}-g++)
+
+# Debian installs the target's libc and headers under /usr/<triple>.
+set(MKENTRY_SYSROOT /usr/${MKENTRY_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH ${MKENTRY_SYSROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Every target binary, tests and the tool alike, runs through the emulator
+# by name; nothing relies on binfmt_misc being registered.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${MKENTRY_QEMU} -L ${MKENTRY_SYSROOT})
