@@ -65,6 +65,10 @@ const cli_case cli_cases[] = {
     {"last_begin_wins", {"-b", "1", "-b", "2"}, with_begin("\x02\x00\x00\x00")},
     {"begin_hex_little_endian", {"-b", "0x102"}, with_begin("\x02\x01\x00\x00")},
     {"begin_saturates", {"-b", "4294967296"}, with_begin("\xff\xff\xff\xff")},
+    // Near the kernel's 128 KiB limit for one argument.
+    {"begin_very_long",
+     {"-b", "0x" + std::string(60000, '0') + "102" + std::string(60000, 'z')},
+     with_begin("\x02\x01\x00\x00")},
     {"begin_octal", {"-b", "010"}, with_begin("\x08\x00\x00\x00")},
     {"begin_bad_octal", {"-b", "08"}, with_begin("\x00\x00\x00\x00")},
     {"begin_trailing_garbage", {"-b", "12abc"}, with_begin("\x0c\x00\x00\x00")},

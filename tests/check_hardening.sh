@@ -1,0 +1,31 @@
+#!/bin/sh
+# Fails unless the built binary carries every hardening feature of the build.
+# usage: check_hardening.sh READELF BINARY COMPILE_COMMANDS_JSON
+set -u
+readelf=$1 binary=$2 commands=$3
+
+header=$("$readelf" -hW "$binary") || exit 1
+dynamic=$("$readelf" -dW "$binary")
+segments=$("$readelf" -lW "$binary")
+symbols=$("$readelf" --dyn-syms -W "$binary")
+
+failed=0
+check() { # description, then a command that succeeds when the feature is there
+    what=$1
+    shift
+    if "$@" >/dev/null; then echo "ok: $what"; else echo "MISSING: $what"; failed=1; fi
+}
+has() { printf '%s\n' "$1" | grep -E -- "$2"; }
+stack_not_executable() { has "$segments" 'GNU_STACK' | grep -v 'RWE'; }
+
+check "position-independent executable" has "$header" 'Type: +DYN'
+check "PIE flag in the dynamic section" has "$dynamic" 'FLAGS_1.*PIE'
+check "RELRO segment" has "$segments" 'GNU_RELRO'
+check "immediate binding (full RELRO)" has "$dynamic" 'BIND_NOW|FLAGS_1.* NOW'
+check "non-executable stack" stack_not_executable
+check "stack protector" has "$symbols" '__stack_chk_fail'
+# No fortifiable libc call is made, so the ELF cannot show _FORTIFY_SOURCE;
+# check that the tool's sources were compiled with it, optimised.
+check "_FORTIFY_SOURCE on optimised code" \
+    grep -E -- '-O[1-3s].*-D_FORTIFY_SOURCE=[23]|-D_FORTIFY_SOURCE=[23].*-O[1-3s]' "$commands"
+exit $failed
