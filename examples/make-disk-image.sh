@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Assembles a 64 MiB SD-card image with an MBR partition table from mkentry
+# and dd alone: no root, no loop device, no partitioning tool.
+#
+#   1  16 MiB  FAT32 (LBA), bootable   boot loader, kernel, device tree
+#   2   8 MiB  Linux swap
+#   3  39 MiB  Linux root              the rest of the disk
+#
+# usage: make-disk-image.sh IMAGE
+# MKENTRY names the mkentry binary (default: mkentry from PATH).
+set -euo pipefail
+
+image=${1:?usage: make-disk-image.sh IMAGE}
+mkentry=${MKENTRY:-mkentry}
+
+sectors_per_mib=2048 # 512-byte sectors
+disk_mib=64
+
+boot_begin=$((1 * sectors_per_mib)) # the first MiB stays free for the MBR and a boot loader
+boot_size=$((16 * sectors_per_mib))
+swap_begin=$((boot_begin + boot_size))
+swap_size=$((8 * sectors_per_mib))
+root_begin=$((swap_begin + swap_size))
+root_size=$((disk_mib * sectors_per_mib - root_begin))
+
+# A sparse file of the disk's size, all zero: every table slot starts empty.
+rm -f "$image"
+dd if=/dev/zero of="$image" bs=1M count=0 seek="$disk_mib" status=none
+
+# Slot i of the partition table is the 16 bytes at offset 446 + 16 * i.
+# pipefail makes a failed mkentry stop the script.
+entry() {
+    local slot=$1
+    shift
+    "$mkentry" "$@" | dd of="$image" bs=1 seek=$((446 + 16 * slot)) conv=notrunc status=none
+}
+
+entry 0 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
+entry 1 --type 0x82 --begin "$swap_begin" --size "$swap_size"
+entry 2 --type 0x83 --begin "$root_begin" --size "$root_size"
+
+# Slot 3 stays empty. The boot signature 55 AA at offset 510: the two bytes
+# that mkentry -m writes after an entry, without the entry.
+"$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Drives the bash completion as bash does: COMP_WORDS split the way bash
+# splits them, then the words it offers.
+# usage: completion_test.sh COMPLETION_FILE
+set -u
+source "$1"
+
+failed=0
+expect() { # expected offers, then the words of the command line (last one is completed)
+    local want=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _mkentry 2>/dev/null
+    local got=${COMPREPLY[*]}
+    if [ "$got" = "$want" ]; then
+        echo "ok: ${*@Q} -> $got"
+    else
+        echo "FAIL: ${*@Q}: expected '$want', got '$got'"
+        failed=1
+    fi
+}
+
+expect "--bootable" mkentry --bo
+expect "--begin= --bootable" mkentry --b
+expect "--magic" mkentry -c --ma
+expect "0x0c 0x83 0x82 0x07 0xef 0x05 0x0f" mkentry -t ""
+expect "0x0c 0x07 0x05 0x0f" mkentry --type 0x0
+expect "0xef" mkentry --type = 0xe
+expect "0x0c 0x83 0x82 0x07 0xef 0x05 0x0f" mkentry --type =
+expect "" mkentry -b ""
+expect "-b -s -t -c -m -h --begin= --size= --type= --bootable --magic --help" mkentry -
+exit $failed
