@@ -1,5 +1,6 @@
 #!/bin/sh
-# Fails unless the built binary carries every hardening feature of the build.
+# Fails unless the built binary carries every hardening feature of the build
+# and needs no shared library but libc.
 # usage: check_hardening.sh READELF BINARY COMPILE_COMMANDS_JSON
 set -u
 readelf=$1 binary=$2 commands=$3
@@ -24,6 +25,8 @@ check "RELRO segment" has "$segments" 'GNU_RELRO'
 check "immediate binding (full RELRO)" has "$dynamic" 'BIND_NOW|FLAGS_1.* NOW'
 check "non-executable stack" stack_not_executable
 check "stack protector" has "$symbols" '__stack_chk_fail'
+needs_libc_alone() { [ "$(has "$dynamic" 'NEEDED' | grep -o '\[.*\]')" = "[libc.so.6]" ]; }
+check "libc as the only shared library" needs_libc_alone
 # No fortifiable libc call is made, so the ELF cannot show _FORTIFY_SOURCE;
 # check that the tool's sources were compiled with it, optimised.
 check "_FORTIFY_SOURCE on optimised code" \

@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Measures what one mkentry run costs, next to what users would run instead.
+
+For one typical invocation it counts instructions (callgrind), times many
+runs (hyperfine) and reads the peak resident memory (GNU time) of mkentry's
+default and static builds, /bin/true (the floor for a dynamically linked
+program), coreutils printf and python3 writing the same 18 bytes, and sfdisk
+writing the same entry into an image file. Prints a table with each figure
+and its ratio to /bin/true, and draws the instruction counts into docs/.
+
+Every command runs with the same small, fixed environment: glibc's start-up
+reads each environment variable, so a larger environment adds the same
+instructions to every program and moves the ratios.
+
+usage: bench/bench.py [--out docs/instructions.png]
+"""
+
+import argparse
+import json
+import os
+import platform
+import re
+import shlex
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+ARGS = ["-b", "2048", "-s", "0x100000", "-t", "0x0c", "-c", "-m"]
+EXPECTED = bytes.fromhex("80ffffff0cffffff0008000000001000" "55aa")
+ENV = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LC_ALL": "C"}
+PYTHON_CODE = (
+    "import struct,sys;sys.stdout.buffer.write(struct.pack('<B3sB3sII2s',"
+    "0x80,b'\\xff'*3,0x0c,b'\\xff'*3,2048,0x100000,b'\\x55\\xaa'))"
+)
+PRINTF_FORMAT = "".join(f"\\{b:03o}" for b in EXPECTED)
+SFDISK_SCRIPT = "label: dos\nstart=2048, size=0x100000, type=c, bootable\n"
+
+
+def run(cmd, **kwargs):
+    return subprocess.run(cmd, env=ENV, check=True, **kwargs)
+
+
+def build(preset):
+    """Builds mkentry alone in the preset's tree and returns the binary."""
+    subprocess.run(["cmake", "--preset", preset], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", "--preset", preset, "--target", "mkentry"],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    return ROOT / "build" / preset / "bin" / "mkentry"
+
+
+def instructions(cmd, stdin):
+    with open(stdin, "rb") as feed:
+        out = run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
+                  stdin=feed, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    return int(re.search(r"Collected : (\d+)", out.stderr).group(1))
+
+
+def peak_rss_kib(cmd, stdin, runs=25):
+    """Median of several runs: the kernel's mapping of shared pages varies a little."""
+    samples = []
+    for _ in range(runs):
+        with open(stdin, "rb") as feed:
+            out = run(["/usr/bin/time", "-f", "%M"] + cmd, stdin=feed,
+                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        samples.append(int(out.stderr.split()[-1]))
+    return statistics.median(samples)
+
+
+def wall_ms(named, scratch):
+    """Mean wall time of each command over many runs, with hyperfine."""
+    means = {}
+    for name, cmd, stdin in named:
+        line = shlex.join(cmd)
+        # hyperfine 1.15 has no --input: a command that reads a file needs
+        # the shell, whose own start-up hyperfine measures and subtracts.
+        shell = ["-N"] if stdin == "/dev/null" else []
+        if not shell:
+            line += " < " + shlex.quote(stdin)
+        report = scratch / "hyperfine.json"
+        run(["hyperfine", "--style", "none", "--warmup", "20", "--min-runs", "300",
+             "--export-json", str(report)] + shell + [line],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        means[name] = json.loads(report.read_text())["results"][0]["mean"] * 1000
+    return means
+
+
+def chart(rows, path, stamp):
+    data = path.with_suffix(".dat")
+    data.write_text("".join(f'"{name}" {count}\n' for name, count, *_ in rows))
+    script = f"""
+set terminal pngcairo size 900,480 font ",10"
+set output "{path}"
+set title "Instructions for one run (callgrind), {stamp}"
+set style fill solid 0.8
+set boxwidth 0.6
+set logscale y
+set yrange [10000:*]
+set format y "%.0s%c"
+set ylabel "instructions (log scale)"
+set xtics rotate by -20 noenhanced
+set grid ytics
+unset key
+plot "{data}" using 0:2:xtic(1) with boxes lc rgb "#3a6ea5", \\
+     "" using 0:2:(gprintf("%.3s%c", $2)) with labels offset 0,0.8
+"""
+    subprocess.run(["gnuplot"], input=script, text=True, check=True)
+    data.unlink()
+
+
+def armhf_size():
+    """Stripped size of the board's binary, if the cross compiler is here."""
+    strip = "arm-linux-gnueabihf-strip"
+    if subprocess.run(["sh", "-c", f"command -v {strip}"], stdout=subprocess.DEVNULL).returncode:
+        return None
+    binary = build("armhf")
+    with tempfile.TemporaryDirectory() as tmp:
+        stripped = Path(tmp) / "mkentry"
+        subprocess.run([strip, "-o", str(stripped), str(binary)], check=True)
+        return stripped.stat().st_size
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--out", default=str(ROOT / "docs" / "instructions.png"))
+    out = Path(parser.parse_args().out).resolve()
+
+    dynamic = build("default")
+    static = build("static")
+    with tempfile.TemporaryDirectory() as tmp:
+        scratch = Path(tmp)
+        script = scratch / "sfdisk.script"
+        script.write_text(SFDISK_SCRIPT)
+        image = scratch / "disk.img"
+        # The entry ends at block 2048 + 0x100000: a sparse image that holds it.
+        with open(image, "wb") as f:
+            f.truncate((2048 + 0x100000) * 512)
+
+        commands = [
+            ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
+            ("mkentry static", [str(static)] + ARGS, "/dev/null"),
+            ("/bin/true", ["/bin/true"], "/dev/null"),
+            ("coreutils printf", ["/usr/bin/printf", PRINTF_FORMAT], "/dev/null"),
+            ("python3 struct.pack", ["python3", "-c", PYTHON_CODE], "/dev/null"),
+            ("sfdisk into image", ["sfdisk", "-q", "--no-reread", "--no-tell-kernel", str(image)],
+             str(script)),
+        ]
+        for name, cmd, _ in commands[:-1]:
+            if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
+                sys.exit(f"{name} does not write the expected 18 bytes")
+
+        counts = {name: instructions(cmd, stdin) for name, cmd, stdin in commands}
+        rss = {name: peak_rss_kib(cmd, stdin) for name, cmd, stdin in commands}
+        wall = wall_ms(commands, scratch)
+
+    floor = "/bin/true"
+    rows = [(n, counts[n], wall[n], rss[n]) for n, _, _ in commands]
+    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
+                if line.startswith("model name")), platform.machine())
+    stamp = time.strftime("%Y-%m-%d")
+    libc = " ".join(platform.libc_ver())
+    print(f"{stamp}, {cpu}, {os.cpu_count()} cores, Linux {platform.release()}, {libc}")
+    print(f"mkentry {' '.join(ARGS)}; environment: {len(ENV)} variables\n")
+    print("| command | instructions | × true | wall ms | × true | peak RSS KiB | × true |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
+    for name, count, ms, kib in rows:
+        print(f"| {name} | {count:,} | {count / counts[floor]:.3f} | {ms:.3f} | "
+              f"{ms / wall[floor]:.2f} | {kib:,.0f} | {kib / rss[floor]:.2f} |")
+    size = armhf_size()
+    if size is not None:
+        print(f"\narmhf binary, stripped: {size:,} bytes ({size / 1024:.1f} KiB)")
+
+    out.parent.mkdir(parents=True, exist_ok=True)
+    chart(rows, out, stamp)
+    print(f"\nchart: {out.relative_to(ROOT) if out.is_relative_to(ROOT) else out}")
+
+
+if __name__ == "__main__":
+    main()
