@@ -12,7 +12,11 @@ Every command runs with the same small, fixed environment: glibc's start-up
 reads each environment variable, so a larger environment adds the same
 instructions to every program and moves the ratios.
 
-usage: bench/bench.py [--out docs/instructions.png]
+usage: bench/bench.py [--out docs/instructions.png] [--check]
+
+With --check it exits 1 when a target is missed: instructions at most 1.05
+times /bin/true's (default build) and 0.35 times (static build), and a
+stripped armhf binary of at most 8 KiB.
 """
 
 import argparse
@@ -126,7 +130,9 @@ def armhf_size():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--out", default=str(ROOT / "docs" / "instructions.png"))
-    out = Path(parser.parse_args().out).resolve()
+    parser.add_argument("--check", action="store_true", help="exit 1 when a target is missed")
+    options = parser.parse_args()
+    out = Path(options.out).resolve()
 
     dynamic = build("default")
     static = build("static")
@@ -176,6 +182,15 @@ def main():
     out.parent.mkdir(parents=True, exist_ok=True)
     chart(rows, out, stamp)
     print(f"\nchart: {out.relative_to(ROOT) if out.is_relative_to(ROOT) else out}")
+
+    if options.check:
+        missed = [f"{what}: {value:.3f} > {limit}" for what, value, limit in [
+            ("mkentry instructions / true", counts["mkentry"] / counts[floor], 1.05),
+            ("mkentry static instructions / true", counts["mkentry static"] / counts[floor], 0.35),
+            ("armhf stripped bytes", size if size is not None else 0, 8192),
+        ] if value > limit]
+        print("\n".join(["targets:"] + (missed or ["all met"])))
+        sys.exit(1 if missed else 0)
 
 
 if __name__ == "__main__":
