@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+
 """Measures what one mkentry run costs, next to what users would run instead.
 
 For one typical invocation it counts instructions (callgrind), times many

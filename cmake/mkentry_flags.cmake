@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
 # Interface targets that carry the project's compiler and linker settings.
 # They are linked into the project's own targets only, never set globally,
 # so GoogleTest and other third-party code build with their own flags.

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
 # Assembles a 64 MiB SD-card image with an MBR partition table from mkentry
 # and dd alone: no root, no loop device, no partitioning tool.
 #

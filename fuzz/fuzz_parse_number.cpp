@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // parse_number against a reference built on the C library's 64-bit
 // strtoull: the same rules, computed the obvious way.
 #include <cerrno>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // A whole run from a fuzzed command line: the input is split at NUL bytes
 // into arguments, and run() parses and writes them exactly as main() does.
 #include <cstddef>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // End-to-end: the built binary with real getopt_long, real streams and a
 // real exit status.
 #include <algorithm>

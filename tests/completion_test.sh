@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
 # Drives the bash completion as bash does: COMP_WORDS split the way bash
 # splits them, then the words it offers.
 # usage: completion_test.sh COMPLETION_FILE

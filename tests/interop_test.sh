@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
 # Builds disk images with mkentry and reads them back with the tools users
 # have: sfdisk --json, partx, fdisk -l, parted and file. Every partition's
 # start, size, type and boot flag must be what was asked for.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // The command line: short option string and long option table for getopt_long.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // Conversion of option arguments to 32-bit numbers.
 #pragma once
 

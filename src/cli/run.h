@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // One run of mkentry: the command line in, the entry out, the exit status back.
 #pragma once
 

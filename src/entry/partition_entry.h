@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
 // One entry of an MBR partition table and its 16-byte on-disk form.
 #pragma once
 
