@@ -1,6 +1,10 @@
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
 # Cross build for Linux with Debian's cross compilers (g++-<triple>), whose
 # tests run under qemu-user. Included by the per-target files, which set
-# MKENTRY_TRIPLE, MKENTRY_QEMU and CMAKE_SYSTEM_PROCESSOR first.
+# MKENTRY_TRIPLE, MKENTRY_QEMU and CMAKE_SYSTEM_PROCESSOR first
+# (and MKENTRY_QEMU_ROOT where qemu needs another root).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_CXX_COMPILER ${MKENTRY_TRIPLE}-g++)
 
@@ -13,5 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every target binary, tests and the tool alike, runs through the emulator
-# by name; nothing relies on binfmt_misc being registered.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${MKENTRY_QEMU} -L ${MKENTRY_SYSROOT})
+# by name; nothing relies on binfmt_misc being registered. qemu takes the
+# target's loader and libc from the cross toolchain's copy, unless the
+# target's file names another root.
+if(NOT DEFINED MKENTRY_QEMU_ROOT)
+    set(MKENTRY_QEMU_ROOT ${MKENTRY_SYSROOT})
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${MKENTRY_QEMU} -L ${MKENTRY_QEMU_ROOT})
