@@ -52,9 +52,11 @@ for deb in "$@"; do
     zcat "$root/usr/share/man/man1/mkentry.1.gz" | grep -q "^\.TH MKENTRY 1 .* \"mkentry $version\"" ||
         fail "manual page does not carry version $version"
 
+    # The boards' binaries run on the target's multiarch libc6, the one the
+    # package depends on, as they would on a board.
     case $arch in
-    armhf) run=(qemu-arm -L /usr/arm-linux-gnueabihf "$binary") ;;
-    arm64) run=(qemu-aarch64 -L /usr/aarch64-linux-gnu "$binary") ;;
+    armhf) run=(qemu-arm -L / "$binary") ;;
+    arm64) run=(qemu-aarch64 -L / "$binary") ;;
     *) run=("$binary") ;;
     esac
     typical=$("${run[@]}" -b 256 -s 512 -t 0x0c -c -m | od -An -tx1 | tr -s ' \n' ' ')

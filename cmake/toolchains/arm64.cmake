@@ -6,9 +6,4 @@
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(MKENTRY_TRIPLE aarch64-linux-gnu)
 set(MKENTRY_QEMU qemu-aarch64)
-# Debian 12's cross libc for arm64 (libc6-arm64-cross 2.36-8cross1) hangs in
-# fork() under qemu-aarch64 7.2, and the end-to-end tests fork. The multiarch
-# libc6:arm64 (with libstdc++6:arm64 for the tests), from
-# `dpkg --add-architecture arm64`, is newer and does not.
-set(MKENTRY_QEMU_ROOT /)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -3,8 +3,7 @@
 #
 # Cross build for Linux with Debian's cross compilers (g++-<triple>), whose
 # tests run under qemu-user. Included by the per-target files, which set
-# MKENTRY_TRIPLE, MKENTRY_QEMU and CMAKE_SYSTEM_PROCESSOR first
-# (and MKENTRY_QEMU_ROOT where qemu needs another root).
+# MKENTRY_TRIPLE, MKENTRY_QEMU and CMAKE_SYSTEM_PROCESSOR first.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_CXX_COMPILER ${MKENTRY_TRIPLE}-g++)
 
@@ -17,10 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every target binary, tests and the tool alike, runs through the emulator
-# by name; nothing relies on binfmt_misc being registered. qemu takes the
-# target's loader and libc from the cross toolchain's copy, unless the
-# target's file names another root.
-if(NOT DEFINED MKENTRY_QEMU_ROOT)
-    set(MKENTRY_QEMU_ROOT ${MKENTRY_SYSROOT})
-endif()
-set(CMAKE_CROSSCOMPILING_EMULATOR ${MKENTRY_QEMU} -L ${MKENTRY_QEMU_ROOT})
+# by name; nothing relies on binfmt_misc being registered. The loader comes
+# from the cross toolchain's copy of libc, and so must libc: where the
+# target's multiarch libc is installed too (dpkg --add-architecture), the
+# host's ld.so.cache would hand that one, of another release, to the loader,
+# and the pair crashes or hangs. LD_LIBRARY_PATH is searched first.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${MKENTRY_QEMU} -L ${MKENTRY_SYSROOT} -E LD_LIBRARY_PATH=${MKENTRY_SYSROOT}/lib)
