@@ -4,11 +4,13 @@
 #include "child_process.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 std::vector<std::string> mkentry_command;
@@ -20,6 +22,7 @@ bool redirect_stdout(out_to out, int pipe_write)
 {
     switch (out) {
     case out_to::pipe:
+    case out_to::pty:
     case out_to::reader_gone:
     case out_to::one_byte_read:
         return dup2(pipe_write, 1) == 1;
@@ -35,6 +38,46 @@ bool redirect_stdout(out_to out, int pipe_write)
         return close(1) == 0;
     }
     return false;
+}
+
+// A terminal for the child's output, in raw mode so that the tty passes the
+// bytes through unchanged: fds[0] is the side the test reads, fds[1] the
+// child's.
+bool open_pty(int fds[2])
+{
+    fds[0] = posix_openpt(O_RDWR | O_NOCTTY);
+    if (fds[0] < 0 || grantpt(fds[0]) != 0 || unlockpt(fds[0]) != 0) {
+        return false;
+    }
+    fds[1] = open(ptsname(fds[0]), O_RDWR | O_NOCTTY);
+    termios mode{};
+    if (fds[1] < 0 || tcgetattr(fds[1], &mode) != 0) {
+        return false;
+    }
+    cfmakeraw(&mode);
+    return tcsetattr(fds[1], TCSANOW, &mode) == 0;
+}
+
+// The number of write(2) calls of an exited child that is not reaped yet.
+int count_writes(pid_t pid)
+{
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
+        return -1;
+    }
+    const std::string path = "/proc/" + std::to_string(pid) + "/io";
+    FILE* io = std::fopen(path.c_str(), "r");
+    int writes = -1;
+    char line[128];
+    while (io != nullptr && std::fgets(line, sizeof line, io) != nullptr) {
+        if (std::sscanf(line, "syscw: %d", &writes) == 1) {
+            break;
+        }
+    }
+    if (io != nullptr) {
+        std::fclose(io);
+    }
+    return writes;
 }
 
 // Reads both pipes to their end at once, so a chatty child cannot block.
@@ -75,7 +118,8 @@ child_result run_mkentry(const std::vector<std::string>& args, out_to out, bool 
 
     int out_pipe[2];
     int err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+    const bool out_ready = out == out_to::pty ? open_pty(out_pipe) : pipe(out_pipe) == 0;
+    if (!out_ready || pipe(err_pipe) != 0) {
         std::abort();
     }
     if (out == out_to::reader_gone) {
@@ -114,6 +158,7 @@ child_result run_mkentry(const std::vector<std::string>& args, out_to out, bool 
     }
     drain(out_pipe[0], err_pipe[0], result);
 
+    result.writes = count_writes(pid);
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) {

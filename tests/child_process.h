@@ -15,6 +15,7 @@ enum class out_to {
     read_only,     // descriptor 1 open for reading only
     reader_gone,   // a pipe whose read end is already closed
     one_byte_read, // a pipe whose reader takes one byte and leaves, like `head -c 1`
+    pty,           // a pseudo-terminal in raw mode, read back by the test
 };
 
 struct child_result {
@@ -22,6 +23,7 @@ struct child_result {
     std::string err;
     int exit_status = -1; // -1 when ended by a signal
     int signal = 0;
+    int writes = -1; // write(2) calls the child made; -1 where the kernel does not say
 };
 
 // The command that starts mkentry: an emulator and its options, then the

@@ -12,11 +12,27 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
-#include "help.h"
 
 namespace {
 
 using args = std::vector<std::string>;
+
+// The help text, written out here rather than taken from the tool, so that
+// a changed character anywhere in it shows.
+const std::string expected_help =
+    "Usage: mkentry [Options]\n"
+    "\n"
+    "Generate a 16 byte partition table entry defined by command line\n"
+    "arguments and dump it to stdout. No CHS magic is done, only lba\n"
+    "entries are filled out.\n"
+    "\n"
+    "Options:\n"
+    " -b, --begin=<block>    start block of this partition\n"
+    " -s, --size=<blocks>    size of this partition\n"
+    " -t  --type=<type       partition type\n"
+    " -c, --bootable         add bootable flag to this partition\n"
+    " -m, --magic            append a 0x55aa magic\n"
+    " -h, --help             this help\n";
 
 const std::string
     default_entry_bytes("\x00\xff\xff\xff\x83\xff\xff\xff\x00\x00\x00\x00\x00\x00\x00\x00", 16);
@@ -43,6 +59,9 @@ struct cli_case {
     args arguments;
     std::string out;
     err_is err = err_is::empty;
+    // The diagnostic quotes the option's name from the option table, so a
+    // misspelt or lengthened name shows in it.
+    const char* diagnostic_quotes = "";
 };
 
 const std::string fat32_example("\x80\xff\xff\xff\x0c\xff\xff\xff\x00\x01\x00\x00\x00\x02\x00\x00",
@@ -90,7 +109,28 @@ const cli_case cli_cases[] = {
      std::string("\x80", 1) + default_entry_bytes.substr(1),
      err_is::diagnostic},
     {"ambiguous_prefix", {"--b=5"}, default_entry_bytes, err_is::diagnostic},
-    {"argument_to_flag", {"--magic=1"}, default_entry_bytes, err_is::diagnostic},
+    {"argument_to_flag", {"--magic=1"}, default_entry_bytes, err_is::diagnostic, "'--magic'"},
+    {"argument_to_help", {"--help=1"}, default_entry_bytes, err_is::diagnostic, "'--help'"},
+    {"argument_to_bootable",
+     {"--bootable=1"},
+     default_entry_bytes,
+     err_is::diagnostic,
+     "'--bootable'"},
+    {"begin_needs_argument", {"--begin"}, default_entry_bytes, err_is::diagnostic, "'--begin'"},
+    {"size_needs_argument", {"--size"}, default_entry_bytes, err_is::diagnostic, "'--size'"},
+    {"type_needs_argument", {"--type"}, default_entry_bytes, err_is::diagnostic, "'--type'"},
+    // Each long name with one letter more is no option at all.
+    {"longer_names_rejected",
+     {"--helpx", "--beginx=5", "--sizex=5", "--bootablex", "--typex=5", "--magicx"},
+     default_entry_bytes,
+     err_is::diagnostic,
+     "'--magicx'"},
+    {"long_arguments_after_equals",
+     {"--begin=0x102", "--size=-1", "--type=0x0c"},
+     std::string("\x00\xff\xff\xff\x0c\xff\xff\xff\x02\x01\x00\x00\xff\xff\xff\xff", 16)},
+    {"long_arguments_as_next_word",
+     {"--begin", "0x102", "--size", "-1", "--type", "0x0c"},
+     std::string("\x00\xff\xff\xff\x0c\xff\xff\xff\x02\x01\x00\x00\xff\xff\xff\xff", 16)},
     {"double_dash_ends_options", {"--", "-c"}, default_entry_bytes},
 };
 
@@ -107,13 +147,16 @@ TEST_P(cli, writes_expected_bytes)
     switch (c.err) {
     case err_is::empty:
         EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.writes, 1) << "the entry leaves in one write(2)";
         break;
     case err_is::help:
-        EXPECT_EQ(r.err, help_text);
+        EXPECT_EQ(r.err, expected_help);
+        EXPECT_EQ(r.writes, 1) << "the help text leaves in one write(2)";
         break;
     case err_is::diagnostic:
         EXPECT_NE(r.err, "");
         EXPECT_EQ(r.err.find("Usage:"), std::string::npos);
+        EXPECT_NE(r.err.find(c.diagnostic_quotes), std::string::npos) << r.err;
         break;
     }
 }
@@ -162,7 +205,7 @@ TEST_P(write_failure, does_not_touch_help)
     for (const args& a : {args{}, args{"-m", "-h"}}) {
         const child_result r = run_mkentry(a, GetParam().out);
         EXPECT_EQ(r.exit_status, 0);
-        EXPECT_EQ(r.err, help_text);
+        EXPECT_EQ(r.err, expected_help);
     }
 }
 
@@ -176,6 +219,20 @@ TEST(broken_pipe, early_reader_exit_is_success)
     const child_result r = run_mkentry({"-m"}, out_to::one_byte_read);
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.out, default_entry_bytes.substr(0, 1));
+}
+
+// A line-buffered stream would split an entry at its 0x0a byte (type 10)
+// into two writes; a reader that leaves after the first would lose the rest.
+TEST(one_write, entry_with_a_newline_byte_on_a_pipe_and_a_terminal)
+{
+    const std::string type_10(
+        "\x00\xff\xff\xff\x0a\xff\xff\xff\x00\x00\x00\x00\x00\x00\x00\x00\x55\xaa", 18);
+    for (const out_to out : {out_to::pipe, out_to::pty}) {
+        const child_result r = run_mkentry({"-t", "10", "-m"}, out);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(testing::PrintToString(r.out), testing::PrintToString(type_10));
+        EXPECT_EQ(r.writes, 1) << (out == out_to::pty ? "on a terminal" : "on a pipe");
+    }
 }
 
 // With no reader at all the kernel's SIGPIPE ends the tool, as it ends any
