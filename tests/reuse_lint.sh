@@ -15,8 +15,7 @@ fi
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 # "/build/" in .gitignore becomes --exclude=./build for tar.
-sed -n 's|^/\([^#]*[^/]\)/\{0,1\}$|--exclude=./\1|p' .gitignore >"$copy.excludes"
-# shellcheck disable=SC2046 # one word per line
-tar -cf - $(cat "$copy.excludes") . | tar -xf - -C "$copy"
-rm -f "$copy.excludes"
+excludes=$(sed -n 's|^/\([^#]*[^/]\)/\{0,1\}$|--exclude=./\1|p' .gitignore)
+# shellcheck disable=SC2086 # one option per word
+tar -cf - $excludes . | tar -xf - -C "$copy"
 reuse --root "$copy" lint
