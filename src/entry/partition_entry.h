@@ -20,6 +20,8 @@ struct partition_entry {
     std::array<std::uint8_t, 3> chs_end = {0xff, 0xff, 0xff};
     std::uint32_t lba_begin = 0;
     std::uint32_t lba_size = 0;
+
+    friend constexpr bool operator==(const partition_entry&, const partition_entry&) = default;
 };
 
 // The boot signature that ends a master boot record (0xAA55 little-endian).
@@ -62,6 +64,33 @@ constexpr entry_bytes encode_entry(const partition_entry& entry)
     return out;
 }
 
-// The encoding is checked where it is defined: a default entry.
+constexpr std::uint32_t get_le32(const entry_bytes& in, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(in[offset + i]) << (8 * i);
+    }
+    return value;
+}
+
+// Reads an entry back from its 16 bytes, as they stand: the flag and the
+// CHS bytes are kept even where mkentry would never write them, so that a
+// checker sees what a reader of the disk sees.
+constexpr partition_entry decode_entry(const entry_bytes& in)
+{
+    partition_entry entry;
+    entry.boot_flag = in[0];
+    entry.chs_begin = {in[1], in[2], in[3]};
+    entry.part_type = in[4];
+    entry.chs_end = {in[5], in[6], in[7]};
+    entry.lba_begin = get_le32(in, 8);
+    entry.lba_size = get_le32(in, 12);
+    return entry;
+}
+
+// The encoding is checked where it is defined: a default entry, and an
+// entry that comes back whole from its bytes.
 static_assert(encode_entry(default_entry()) ==
               entry_bytes{0x00, 0xff, 0xff, 0xff, 0x83, 0xff, 0xff, 0xff, 0, 0, 0, 0, 0, 0, 0, 0});
+static_assert(decode_entry(entry_bytes{0x80, 1, 2, 3, 0x0c, 4, 5, 6, 0x02, 0x01, 0, 0, 0, 0, 0, 0x80}) ==
+              partition_entry{0x80, {1, 2, 3}, 0x0c, {4, 5, 6}, 0x102, 0x80000000});

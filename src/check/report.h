@@ -1,0 +1,26 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The checker's report, as text in a fixed buffer: the table, then one line
+// for each finding. Formatted by hand rather than with printf, whose
+// locale machinery would cost more than the rest of the run together.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "table_check.h"
+
+struct text {
+    std::array<char, 8192> data{};
+    std::size_t size = 0;
+    bool overflowed = false; // something did not fit and was left out
+};
+
+void append(text& out, std::string_view part);
+void append_number(text& out, std::uint64_t value, std::size_t width = 0);
+
+void format_table(text& out, const table_check& check, std::uint64_t disk_sectors);
+void format_finding(text& out, const finding& found);

@@ -1,0 +1,36 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The master boot record: where the four entries and the signature sit in
+// the first 512-byte sector of a disk.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "partition_entry.h"
+
+inline constexpr std::size_t sector_size = 512;
+inline constexpr std::size_t slot_count = 4;
+inline constexpr std::size_t signature_offset = 510;
+using sector_bytes = std::array<std::uint8_t, sector_size>;
+
+// Slots are numbered 1 to 4, as Linux numbers the partitions in them.
+constexpr std::size_t slot_offset(std::size_t slot) { return 446 + entry_size * (slot - 1); }
+
+static_assert(slot_offset(1) == 446 && slot_offset(4) + entry_size == signature_offset);
+
+constexpr partition_entry read_slot(const sector_bytes& sector, std::size_t slot)
+{
+    entry_bytes bytes{};
+    for (std::size_t i = 0; i < entry_size; ++i) {
+        bytes[i] = sector[slot_offset(slot) + i];
+    }
+    return decode_entry(bytes);
+}
+
+constexpr bool has_signature(const sector_bytes& sector)
+{
+    return sector[signature_offset] == magic_bytes[0] && sector[signature_offset + 1] == magic_bytes[1];
+}
