@@ -18,7 +18,7 @@
 # partitions the kernel found, then powers the board off.
 #
 # usage: make-board-image.sh IMAGE
-# MKENTRY names the mkentry binary (default: mkentry from PATH).
+# MKENTRY and MKENTRY_CHECK name the two commands (default: from PATH).
 # BOARD_CACHE is where the downloaded packages are kept (default:
 # ./board-cache); what is there already is not fetched again. A package
 # that cannot be fetched ends the script with status 2.
@@ -29,6 +29,7 @@ shopt -s inherit_errexit
 
 image=${1:?usage: make-board-image.sh IMAGE}
 mkentry=${MKENTRY:-mkentry}
+mkentry_check=${MKENTRY_CHECK:-mkentry-check}
 cache=${BOARD_CACHE:-board-cache}
 
 linux_begin=2048 # the first MiB stays free for the MBR and a boot loader
@@ -111,12 +112,13 @@ EOF
 # file system written at the boot partition's offset.
 rm -f "$image"
 dd if=/dev/zero of="$image" bs=512 count=0 seek="$disk_sectors" status=none
-entry() { # slot, then mkentry's options
-    "$mkentry" "${@:2}" | dd of="$image" bs=1 seek=$((446 + 16 * $1)) conv=notrunc status=none
+entry() { # slot (1 to 4), then mkentry's options
+    "$mkentry" "${@:2}" | dd of="$image" bs=1 seek=$((446 + 16 * ($1 - 1))) conv=notrunc status=none
 }
-entry 0 --type 0x83 --begin "$linux_begin" --size "$linux_size"
-entry 1 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
+entry 1 --type 0x83 --begin "$linux_begin" --size "$linux_size"
+entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
 "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none
+"$mkentry_check" -q "$image" # an error stops the script
 
 mkfs.fat -F 32 -n BOOT --offset "$boot_begin" "$image" $((boot_size / 2)) >/dev/null
 fat="$image@@$((boot_begin * 512))"

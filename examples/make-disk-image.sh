@@ -10,11 +10,12 @@
 #   3  39 MiB  Linux root              the rest of the disk
 #
 # usage: make-disk-image.sh IMAGE
-# MKENTRY names the mkentry binary (default: mkentry from PATH).
+# MKENTRY and MKENTRY_CHECK name the two commands (default: from PATH).
 set -euo pipefail
 
 image=${1:?usage: make-disk-image.sh IMAGE}
 mkentry=${MKENTRY:-mkentry}
+mkentry_check=${MKENTRY_CHECK:-mkentry-check}
 
 sectors_per_mib=2048 # 512-byte sectors
 disk_mib=64
@@ -30,18 +31,22 @@ root_size=$((disk_mib * sectors_per_mib - root_begin))
 rm -f "$image"
 dd if=/dev/zero of="$image" bs=1M count=0 seek="$disk_mib" status=none
 
-# Slot i of the partition table is the 16 bytes at offset 446 + 16 * i.
-# pipefail makes a failed mkentry stop the script.
+# Slots 1 to 4 of the partition table are the 16 bytes at offset
+# 446 + 16 * (slot - 1). pipefail makes a failed mkentry stop the script.
 entry() {
     local slot=$1
     shift
-    "$mkentry" "$@" | dd of="$image" bs=1 seek=$((446 + 16 * slot)) conv=notrunc status=none
+    "$mkentry" "$@" | dd of="$image" bs=1 seek=$((446 + 16 * (slot - 1))) conv=notrunc status=none
 }
 
-entry 0 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
-entry 1 --type 0x82 --begin "$swap_begin" --size "$swap_size"
-entry 2 --type 0x83 --begin "$root_begin" --size "$root_size"
+entry 1 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
+entry 2 --type 0x82 --begin "$swap_begin" --size "$swap_size"
+entry 3 --type 0x83 --begin "$root_begin" --size "$root_size"
 
-# Slot 3 stays empty. The boot signature 55 AA at offset 510: the two bytes
+# Slot 4 stays empty. The boot signature 55 AA at offset 510: the two bytes
 # that mkentry -m writes after an entry, without the entry.
 "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none
+
+# The whole table, as the board's firmware and kernel will read it: an
+# error stops the script.
+"$mkentry_check" -q "$image"

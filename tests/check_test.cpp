@@ -33,7 +33,11 @@ struct table_case {
 constexpr std::uint64_t disk = 131072; // 64 MiB
 
 const table_case table_cases[] = {
-    {"clean", {{0x80, 0x0c, 2048, 32768}, {0, 0x82, 34816, 16384}, {0, 0x83, 51200, 79872}}, disk, 0, {}},
+    {"clean",
+     {{0x80, 0x0c, 2048, 32768}, {0, 0x82, 34816, 16384}, {0, 0x83, 51200, 79872}},
+     disk,
+     0,
+     {}},
     {"last_sector_is_the_disks", {{0, 0x83, 2048, 129024}}, disk, 0, {}},
     {"no_signature",
      {{0, 0x83, 2048, 2048}},
@@ -45,7 +49,8 @@ const table_case table_cases[] = {
      {{}, {}, {}, {0x01, 0, 0, 0}},
      disk,
      1,
-     {"error: slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at all\n"}},
+     {"error: slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at "
+      "all\n"}},
     {"used_with_size_0", {{0, 0x83, 2048, 0}}, disk, 1, {"error: slot 1 has type 83 but size 0\n"}},
     {"starts_at_0",
      {{0, 0x0c, 0, 2048}},
@@ -78,13 +83,15 @@ const table_case table_cases[] = {
      {{0, 0x83, 4096, 2048}, {0, 0x83, 2048, 2048}},
      disk,
      1,
-     {"error: slot 2 (sector 2048) starts before slot 1 (sector 4096): used slots must be in ascending "
+     {"error: slot 2 (sector 2048) starts before slot 1 (sector 4096): used slots must be in "
+      "ascending "
       "order\n"}},
     {"gpt_protective",
      {{0, 0xee, 1, 131071}},
      disk,
      1,
-     {"error: slot 1 has type ee (GPT protective): Linux reads no partition from this table; for a GPT "
+     {"error: slot 1 has type ee (GPT protective): Linux reads no partition from this table; for a "
+      "GPT "
       "disk, check the GPT with a GPT tool such as sgdisk -v\n",
       "warning: slot 1 starts at sector 1, not on a 1 MiB boundary (a multiple of 2048)\n"}},
     {"two_bootable",

@@ -4,9 +4,12 @@
 #
 # Drives the bash completion as bash does: COMP_WORDS split the way bash
 # splits them, then the words it offers.
-# usage: completion_test.sh COMPLETION_FILE
+# usage: completion_test.sh COMPLETION_FILE...
 set -u
-source "$1"
+for file in "$@"; do
+    # shellcheck disable=SC1090 # the files under test are named at run time
+    source "$file"
+done
 
 failed=0
 expect() { # expected offers, then the words of the command line (last one is completed)
@@ -15,7 +18,7 @@ expect() { # expected offers, then the words of the command line (last one is co
     COMP_WORDS=("$@")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMPREPLY=()
-    _mkentry 2>/dev/null
+    "_${1//-/_}" 2>/dev/null
     local got=${COMPREPLY[*]}
     if [ "$got" = "$want" ]; then
         echo "ok: ${*@Q} -> $got"
@@ -34,4 +37,7 @@ expect "0xef" mkentry --type = 0xe
 expect "0x0c 0x83 0x82 0x07 0xef 0x05 0x0f" mkentry --type =
 expect "" mkentry -b ""
 expect "-b -s -t -c -m -h --begin= --size= --type= --bootable --magic --help" mkentry -
+expect "--quiet" mkentry-check --q
+expect "-q -h --quiet --help" mkentry-check -
+expect "/dev/null" mkentry-check /dev/nul
 exit $failed

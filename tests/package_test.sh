@@ -18,9 +18,12 @@ failed=0
 fail() { echo "FAIL: $deb: $*"; failed=1; }
 
 files="./usr/bin/mkentry
+./usr/bin/mkentry-check
 ./usr/share/bash-completion/completions/mkentry
+./usr/share/bash-completion/completions/mkentry-check
 ./usr/share/doc/mkentry/changelog.gz
 ./usr/share/doc/mkentry/copyright
+./usr/share/man/man1/mkentry-check.1.gz
 ./usr/share/man/man1/mkentry.1.gz"
 
 # Argument vectors whose bytes and status every build must share.
@@ -47,18 +50,27 @@ for deb in "$@"; do
     root=$scratch/$arch
     dpkg-deb -x "$deb" "$root"
     binary=$root/usr/bin/mkentry
-    readelf -SW "$binary" | grep -Eq ' \.(symtab|debug_info) ' && fail "binary is not stripped"
-    sh "$here/check_hardening.sh" readelf "$binary" >/dev/null || fail "binary is not hardened"
-    zcat "$root/usr/share/man/man1/mkentry.1.gz" | grep -q "^\.TH MKENTRY 1 .* \"mkentry $version\"" ||
-        fail "manual page does not carry version $version"
+    for command in mkentry mkentry-check; do
+        readelf -SW "$root/usr/bin/$command" | grep -Eq ' \.(symtab|debug_info) ' && fail "$command is not stripped"
+        sh "$here/check_hardening.sh" readelf "$root/usr/bin/$command" >/dev/null || fail "$command is not hardened"
+        zcat "$root/usr/share/man/man1/$command.1.gz" | grep -qi "^\.TH $command 1 .* \"mkentry $version\"" ||
+            fail "manual page $command.1 does not carry version $version"
+    done
 
     # The boards' binaries run on the target's multiarch libc6, the one the
     # package depends on, as they would on a board.
     case $arch in
-    armhf) run=(qemu-arm -L / "$binary") ;;
-    arm64) run=(qemu-aarch64 -L / "$binary") ;;
-    *) run=("$binary") ;;
+    armhf) emulator=(qemu-arm -L /) ;;
+    arm64) emulator=(qemu-aarch64 -L /) ;;
+    *) emulator=() ;;
     esac
+    run=("${emulator[@]}" "$binary")
+    # The checker: an entry one sector past the end of a 1 MiB image.
+    truncate -s 1M "$scratch/disk.img"
+    "${run[@]}" -b 2048 -s 1 -m | dd of="$scratch/disk.img" bs=1 seek=494 conv=notrunc status=none
+    status=0
+    "${emulator[@]}" "$root/usr/bin/mkentry-check" -q "$scratch/disk.img" || status=$?
+    [ $status = 1 ] || fail "packaged mkentry-check gives $status, not 1, for an entry past the end"
     typical=$("${run[@]}" -b 256 -s 512 -t 0x0c -c -m | od -An -tx1 | tr -s ' \n' ' ')
     [ "$typical" = " 80 ff ff ff 0c ff ff ff 00 01 00 00 00 02 00 00 55 aa " ] ||
         fail "packaged binary wrote:$typical"

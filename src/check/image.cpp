@@ -19,7 +19,8 @@ bool read_sector(int fd, sector_bytes& sector, std::size_t& got)
 {
     got = 0;
     while (got < sector.size()) {
-        const ssize_t n = pread(fd, sector.data() + got, sector.size() - got, static_cast<off_t>(got));
+        const ssize_t n =
+            pread(fd, sector.data() + got, sector.size() - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -66,11 +67,12 @@ const char* read_open(int fd, sector_bytes& sector, std::uint64_t& disk_bytes)
 
 const char* read_image(const char* path, sector_bytes& sector, std::uint64_t& disk_bytes)
 {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Without O_NONBLOCK a FIFO would hang the open until a writer came; it
+    // changes nothing for files and block devices.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return std::strerror(errno);
     }
-    const char* reason = read_open(fd, sector, disk_bytes);
-    (void)close(fd); // opened for reading only: nothing to lose
-    return reason;
+    // The descriptor is left to the process's end, which comes next.
+    return read_open(fd, sector, disk_bytes);
 }

@@ -14,21 +14,36 @@ void append(text& out, std::string_view part)
     }
 }
 
-void append_number(text& out, std::uint64_t value, std::size_t width)
-{
+namespace {
+
+// The decimal digits of value, right-aligned in a buffer of their own.
+struct decimal {
     std::array<char, 20> digits{}; // 2^64 has 20 decimal digits
     std::size_t count = 0;
+};
+
+decimal to_decimal(std::uint64_t value)
+{
+    decimal out;
     do {
-        digits[digits.size() - ++count] = static_cast<char>('0' + value % 10);
+        out.digits[out.digits.size() - ++out.count] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    for (std::size_t pad = count; pad < width; ++pad) {
-        append(out, " ");
-    }
-    append(out, {digits.data() + digits.size() - count, count});
+    return out;
 }
 
-namespace {
+std::string_view digits_of(const decimal& number)
+{
+    return {number.digits.data() + number.digits.size() - number.count, number.count};
+}
+
+// A number right-aligned in a column of the table, 11 characters wide.
+void append_column(text& out, std::uint64_t value)
+{
+    const decimal number = to_decimal(value);
+    append(out, std::string_view("           ").substr(number.count > 10 ? 10 : number.count));
+    append(out, digits_of(number));
+}
 
 void append_hex(text& out, std::uint64_t byte)
 {
@@ -53,6 +68,8 @@ void append_range(text& out, std::uint64_t first, std::uint64_t last)
 
 } // namespace
 
+void append_number(text& out, std::uint64_t value) { append(out, digits_of(to_decimal(value))); }
+
 void format_table(text& out, const table_check& check, std::uint64_t disk_sectors)
 {
     append(out, "disk: ");
@@ -60,18 +77,19 @@ void format_table(text& out, const table_check& check, std::uint64_t disk_sector
     append(out, " sectors of 512 bytes\nslot boot type      first    sectors       last\n");
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry& entry = check.slots[slot - 1];
-        append_number(out, slot, 4);
+        append(out, "   ");
+        append_number(out, slot);
         append(out, "   ");
         append_hex(out, entry.boot_flag);
         append(out, "   ");
         append_hex(out, entry.part_type);
-        append_number(out, entry.lba_begin, 11);
-        append_number(out, entry.lba_size, 11);
+        append_column(out, entry.lba_begin);
+        append_column(out, entry.lba_size);
         if (entry.lba_size == 0) {
             append(out, "          -\n");
             continue;
         }
-        append_number(out, std::uint64_t{entry.lba_begin} + entry.lba_size - 1, 11);
+        append_column(out, std::uint64_t{entry.lba_begin} + entry.lba_size - 1);
         append(out, "\n");
     }
 }

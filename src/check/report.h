@@ -20,7 +20,7 @@ struct text {
 };
 
 void append(text& out, std::string_view part);
-void append_number(text& out, std::uint64_t value, std::size_t width = 0);
+void append_number(text& out, std::uint64_t value);
 
 void format_table(text& out, const table_check& check, std::uint64_t disk_sectors);
 void format_finding(text& out, const finding& found);

@@ -16,7 +16,10 @@ void add(table_check& check, const finding& found)
     }
 }
 
-constexpr bool is_extended(std::uint8_t type) { return type == 0x05 || type == 0x0f || type == 0x85; }
+constexpr bool is_extended(std::uint8_t type)
+{
+    return type == 0x05 || type == 0x0f || type == 0x85;
+}
 
 // Computed in 64 bits, so an entry that runs past 2^32 shows as it is.
 constexpr std::uint64_t end_of(const partition_entry& entry)
@@ -64,8 +67,10 @@ void check_pair(table_check& check, std::uint8_t slot, std::uint8_t other)
 {
     const partition_entry& later = check.slots[slot - 1];
     const partition_entry& earlier = check.slots[other - 1];
-    const std::uint64_t shared_first = later.lba_begin > earlier.lba_begin ? later.lba_begin : earlier.lba_begin;
-    const std::uint64_t shared_end = end_of(later) < end_of(earlier) ? end_of(later) : end_of(earlier);
+    const std::uint64_t shared_first =
+        later.lba_begin > earlier.lba_begin ? later.lba_begin : earlier.lba_begin;
+    const std::uint64_t shared_end =
+        end_of(later) < end_of(earlier) ? end_of(later) : end_of(earlier);
     if (shared_first < shared_end) {
         add(check, {rule::overlap, other, slot, shared_first, shared_end - 1});
     }
@@ -80,7 +85,8 @@ table_check check_table(const sector_bytes& sector, std::uint64_t disk_sectors)
         check.slots[slot - 1] = read_slot(sector, slot);
     }
     if (!has_signature(sector)) {
-        add(check, {rule::no_signature, 0, 0, sector[signature_offset], sector[signature_offset + 1]});
+        add(check,
+            {rule::no_signature, 0, 0, sector[signature_offset], sector[signature_offset + 1]});
     }
 
     std::uint8_t first_bootable = 0;

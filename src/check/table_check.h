@@ -54,7 +54,10 @@ struct table_check {
 
 // A slot is in use when its type or its size is non-zero: Linux reads a
 // slot of type 00 that has a size.
-constexpr bool is_used(const partition_entry& entry) { return entry.part_type != 0 || entry.lba_size != 0; }
+constexpr bool is_used(const partition_entry& entry)
+{
+    return entry.part_type != 0 || entry.lba_size != 0;
+}
 
 table_check check_table(const sector_bytes& sector, std::uint64_t disk_sectors);
 

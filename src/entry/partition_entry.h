@@ -92,5 +92,6 @@ constexpr partition_entry decode_entry(const entry_bytes& in)
 // entry that comes back whole from its bytes.
 static_assert(encode_entry(default_entry()) ==
               entry_bytes{0x00, 0xff, 0xff, 0xff, 0x83, 0xff, 0xff, 0xff, 0, 0, 0, 0, 0, 0, 0, 0});
-static_assert(decode_entry(entry_bytes{0x80, 1, 2, 3, 0x0c, 4, 5, 6, 0x02, 0x01, 0, 0, 0, 0, 0, 0x80}) ==
+static_assert(decode_entry(entry_bytes{0x80, 1, 2, 3, 0x0c, 4, 5, 6, 0x02, 0x01, 0, 0, 0, 0, 0,
+                                       0x80}) ==
               partition_entry{0x80, {1, 2, 3}, 0x0c, {4, 5, 6}, 0x102, 0x80000000});

@@ -32,5 +32,6 @@ constexpr partition_entry read_slot(const sector_bytes& sector, std::size_t slot
 
 constexpr bool has_signature(const sector_bytes& sector)
 {
-    return sector[signature_offset] == magic_bytes[0] && sector[signature_offset + 1] == magic_bytes[1];
+    return sector[signature_offset] == magic_bytes[0] &&
+           sector[signature_offset + 1] == magic_bytes[1];
 }
