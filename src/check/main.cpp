@@ -61,8 +61,8 @@ int usage(int fd, int status) { return write_all(fd, usage_text) ? status : exit
 // One line on standard error; the status says the rest.
 int trouble(std::string_view what, std::string_view reason)
 {
-    for (const std::string_view part : {std::string_view("mkentry-check: "), what, std::string_view(": "), reason,
-                                        std::string_view("\n")}) {
+    for (const std::string_view part : {std::string_view("mkentry-check: "), what,
+                                        std::string_view(": "), reason, std::string_view("\n")}) {
         (void)write_all(STDERR_FILENO, part);
     }
     return exit_trouble;
