@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include <getopt.h>
-
 #include "run.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -19,6 +17,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (std::freopen("/dev/null", "w", stdout) == nullptr) {
         std::abort();
     }
+    // As main() does, once, before any output.
+    static char buffer[BUFSIZ];
+    (void)std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     return 0;
 }
 
@@ -40,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int argc = size == 0 ? 1 : static_cast<int>(argv.size());
     argv.push_back(nullptr);
 
-    optind = 0; // a fresh getopt_long for every run, as in a new process
     const int status = run(argc, argv.data());
 
     // /dev/null takes every byte: anything but success would be a lie.

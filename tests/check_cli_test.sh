@@ -56,6 +56,7 @@ expect "$check" 2 "" "$usage"
 expect "$check" bad.img short.img 2 "" "$usage"
 expect "$check" -x bad.img 2 "" "$check: invalid option -- 'x'"
 # A report that cannot be written is trouble, not a verdict.
+# shellcheck disable=SC2016 # $0 is for the inner shell to expand
 expect sh -c '"$0" bad.img >/dev/full' "$check" 2 "" "mkentry-check: standard output: No space left on device"
 
 # A block device: its size comes from the kernel. Loop devices need root.

@@ -19,7 +19,9 @@ check() { # description, then a command that succeeds when the feature is there
     shift
     if "$@" >/dev/null; then echo "ok: $what"; else echo "MISSING: $what"; failed=1; fi
 }
+# shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
 has() { printf '%s\n' "$1" | grep -E -- "$2"; }
+# shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
 stack_not_executable() { has "$segments" 'GNU_STACK' | grep -v 'RWE'; }
 
 check "position-independent executable" has "$header" 'Type: +DYN'
@@ -29,6 +31,7 @@ check "immediate binding (full RELRO)" has "$dynamic" 'BIND_NOW|FLAGS_1.* NOW'
 check "non-executable stack" stack_not_executable
 check "stack protector" has "$symbols" '__stack_chk_fail'
 # Where the stack guard lives in the dynamic loader (ARM), it is needed too.
+# shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
 needs_libc_alone() {
     needed=$(has "$dynamic" 'NEEDED' | grep -o '\[.*\]')
     others=$(printf '%s\n' "$needed" | grep -Ev '^\[(libc\.so\.6|ld-linux[^]]*|ld[0-9.]*\.so[^]]*)\]$')

@@ -25,6 +25,7 @@ failed=0
 
 # Each reader's view as lines "start size type boot", type in hex as sfdisk
 # prints it (c, 83), boot 1 or 0.
+# shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_sfdisk() {
     sfdisk --json "$1" | awk -F': *' '
         /"start"/ { start = $2 + 0 }
@@ -33,15 +34,18 @@ read_sfdisk() {
         /"bootable": true/ { boot = 1 }
         /}/ && start != "" { print start, size, type, boot + 0; start = ""; boot = 0 }'
 }
+# shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_partx() {
     partx -g -o START,SECTORS,TYPE,FLAGS "$1" |
         awk '{ sub(/^0x/, "", $3); print $1, $2, $3, ($4 == "0x80") }'
 }
+# shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_fdisk() {
     fdisk -l -o Start,Sectors,Id,Boot "$1" |
         awk 'listing && NF >= 3 { print $1, $2, $3, ($4 == "*") } /Start +Sectors/ { listing = 1 }'
 }
 # parted names no type codes; it shows the ones it knows as flags.
+# shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_parted() {
     parted -s -m "$1" unit s print | awk -F: 'NR > 2 {
         start = $2; size = $4; sub(/s$/, "", start); sub(/s$/, "", size)
@@ -50,6 +54,7 @@ read_parted() {
 parted_view() { # the same expectation in parted's terms
     awk '{ flag = $3 == "c" ? "lba" : $3 == "82" ? "swap" : $3 == "ef" ? "esp" : "-"; print $1, $2, $4, flag }'
 }
+# shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_file() { # file(1) on one line: "partition N : ID=0x.., active, ... startsector S, Z sectors"
     file -b "$1" | tr ';' '\n' | sed -n 's/.*ID=0x\([0-9a-f]*\),\( active,\)\{0,1\}.* startsector \([0-9]*\), \([0-9]*\) sectors.*/\3 \4 \1 \2/p' |
         awk '{ print $1, $2, $3, ($4 == "active,") }'

@@ -19,6 +19,9 @@ int run(int argc, char* argv[])
     partition_entry entry = default_entry();
     bool append_magic = false;
 
+    // glibc's getopt_long starts afresh only from optind 0: from 1 it would
+    // keep its place inside a bundle of short options like -cm.
+    optind = 0;
     int opt = 0;
     while ((opt = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
         switch (opt) {
@@ -51,14 +54,6 @@ int run(int argc, char* argv[])
 
 int write_entry(const partition_entry& entry, bool append_magic)
 {
-    // Left alone, stdio would fstat the descriptor and malloc its buffer.
-    // Static storage costs nothing until touched. (glibc writes straight
-    // through buffers under 128 bytes, so the size is not the 18 we need.)
-    // The entry and the magic leave in one write(2) at the flush below, on a
-    // terminal too.
-    static char buffer[BUFSIZ];
-    (void)std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-
     const entry_bytes bytes = encode_entry(entry);
     if (std::fwrite(bytes.data(), bytes.size(), 1, stdout) != 1) {
         return exit_write_failed;
