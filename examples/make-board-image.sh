@@ -22,6 +22,9 @@
 # BOARD_CACHE is where the downloaded packages are kept (default:
 # ./board-cache); what is there already is not fetched again. A package
 # that cannot be fetched ends the script with status 2.
+# BOARD_OVERLAY, if set, is a folder copied into the initramfs as it is:
+# programs to try on the board. If it holds an executable /run-on-board,
+# init runs it after listing the partitions, before powering off.
 # Needs the armhf architecture in apt (dpkg --add-architecture armhf),
 # mtools, dosfstools and cpio.
 set -euo pipefail
@@ -77,6 +80,9 @@ trap 'rm -rf "$work"' EXIT
 root=$work/initramfs
 mkdir -p "$root/bin" "$root/lib/modules"
 cp "$busybox/bin/busybox" "$root/bin/"
+if [ -n "${BOARD_OVERLAY:-}" ]; then
+    cp -R "$BOARD_OVERLAY/." "$root/"
+fi
 for module in virtio/virtio_mmio block/virtio_blk; do
     cp "$kernel"/lib/modules/*/kernel/drivers/$module.ko "$root/lib/modules/"
 done
@@ -95,6 +101,7 @@ for part in /sys/block/*/*/start; do
     dir=${part%/start}
     echo "== partition ${dir##*/} start $(cat "$dir/start") size $(cat "$dir/size")"
 done
+[ -x /run-on-board ] && /run-on-board
 poweroff -f
 EOF
 chmod +x "$root/init"

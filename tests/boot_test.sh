@@ -5,9 +5,17 @@
 # Boots the example board image on qemu's ARMv7 "virt" board: U-Boot must
 # find the boot files through the bootable flag, and the kernel must report
 # every partition where mkentry put it.
-# usage: boot_test.sh MKENTRY EXAMPLE_SCRIPT CACHE_DIR
+#
+# Given the board's own (armhf) builds and their sysroot, it also puts them
+# on the board, with the sysroot's loader and libc, and runs them there:
+# tests/run-on-board.sh writes a table onto a blank second disk with the
+# board's mkentry and checks it with the board's mkentry-check. The image
+# is then built with the same binaries, through the emulator.
+#
+# usage: boot_test.sh EXAMPLE_SCRIPT CACHE_DIR MKENTRY MKENTRY_CHECK [SYSROOT EMULATOR...]
 set -euo pipefail
-mkentry=$1 example=$2 cache=$3
+example=$1 cache=$2 mkentry=$3 mkentry_check=$4 sysroot=${5:-}
+emulator=("${@:6}")
 u_boot=/usr/lib/u-boot/qemu_arm/u-boot.bin
 
 skip() { echo "skipped: $*"; exit 77; }
@@ -19,8 +27,31 @@ done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 image=$scratch/board.img
+disks=(-drive "if=none,format=raw,file=$image,id=disk" -device "virtio-blk-device,drive=disk")
+if [ -n "$sysroot" ]; then
+    overlay=$scratch/overlay
+    mkdir -p "$overlay/bin" "$overlay/lib"
+    cp "$mkentry" "$mkentry_check" "$overlay/bin/"
+    cp -L "$sysroot"/lib/ld-linux-armhf.so.3 "$sysroot"/lib/libc.so.6 "$overlay/lib/"
+    install -m 755 "$(dirname "$0")/run-on-board.sh" "$overlay/run-on-board"
+    export BOARD_OVERLAY=$overlay
+    # The host runs the board's binaries through the emulator.
+    for command in mkentry mkentry_check; do
+        printf '#!/bin/sh\nexec %s %s "$@"\n' "${emulator[*]}" "${!command}" >"$scratch/$command"
+        chmod +x "$scratch/$command"
+        printf -v "$command" '%s' "$scratch/$command"
+    done
+    truncate -s 32M "$scratch/blank.img"
+    # qemu's virt board hands its virtio slots out from the top: the disk
+    # named last is the first U-Boot and Linux see, so the blank one
+    # goes first.
+    disks=(-drive "if=none,format=raw,file=$scratch/blank.img,id=blank"
+        -device "virtio-blk-device,drive=blank" "${disks[@]}")
+fi
+
 status=0
-MKENTRY=$mkentry BOARD_CACHE=$cache timeout 600 "$example" "$image" 2>"$scratch/err" || status=$?
+MKENTRY=$mkentry MKENTRY_CHECK=$mkentry_check BOARD_CACHE=$cache timeout 600 "$example" "$image" \
+    2>"$scratch/err" || status=$?
 if [ $status = 2 ] && grep -q '^cannot fetch' "$scratch/err"; then
     skip "$(grep '^cannot fetch' "$scratch/err")"
 fi
@@ -28,8 +59,7 @@ fi
 
 start=$SECONDS
 status=0
-timeout 60 qemu-system-arm -M virt -m 512 -nographic -no-reboot -nic none -bios "$u_boot" \
-    -drive if=none,format=raw,file="$image",id=disk -device virtio-blk-device,drive=disk \
+timeout 60 qemu-system-arm -M virt -m 512 -nographic -no-reboot -nic none -bios "$u_boot" "${disks[@]}" \
     </dev/null >"$scratch/console" 2>&1 || status=$?
 echo "board ran for $((SECONDS - start)) s and ended with status $status"
 
@@ -54,6 +84,18 @@ expect "the kernel reads every partition where mkentry put it" \
     "== partition vda1 start 2048 size 16384
 == partition vda2 start 18432 size 131072" \
     "$(grep '^== partition' <<<"$console")"
+if [ -n "$sysroot" ]; then
+    expect "the board's mkentry writes a table its kernel reads, and its mkentry-check passes it" \
+        "== board blank disk vdb
+== board partition vdb1 start 2048 size 16384
+== board partition vdb2 start 18432 size 8192
+== board partition vdb3 start 26624 size 20480
+== board partition vdb4 start 47104 size 18432
+== board mkentry -h: status 0, 0 bytes out, 469 bytes of help
+== board mkentry -b 1 -m >/dev/full: status 10
+== board mkentry-check /dev/vdb: status 0" \
+        "$(grep '^== board' <<<"$console")"
+fi
 expect "the board powers itself off" 0 "$status"
 
 [ $failed = 0 ] || { echo "--- console"; cat "$scratch/console"; }
