@@ -97,6 +97,10 @@ void format_table(text& out, const table_check& check, std::uint64_t disk_sector
 void format_finding(text& out, const finding& found)
 {
     append(out, is_error(found.what) ? "error: " : "warning: ");
+    // Every finding but the signature's is about a slot, named first.
+    if (found.slot != 0) {
+        append_slot(out, "", found.slot);
+    }
     switch (found.what) {
     case rule::no_signature:
         append(out, "no 55 aa signature at byte 510 (found ");
@@ -106,28 +110,23 @@ void format_finding(text& out, const finding& found)
         append(out, "): readers see no partition table");
         break;
     case rule::bad_boot_flag:
-        append_slot(out, "", found.slot);
         append(out, " has boot flag ");
         append_hex(out, found.a);
         append(out, ", not 00 or 80: Linux and GRUB then read no partition at all");
         break;
     case rule::gpt_protective:
-        append_slot(out, "", found.slot);
         append(out, " has type ee (GPT protective): Linux reads no partition from this table;"
                     " for a GPT disk, check the GPT with a GPT tool such as sgdisk -v");
         break;
     case rule::size_zero:
-        append_slot(out, "", found.slot);
         append(out, " has type ");
         append_hex(out, found.a);
         append(out, " but size 0");
         break;
     case rule::starts_at_zero:
-        append_slot(out, "", found.slot);
         append(out, " starts at sector 0, over the partition table itself");
         break;
     case rule::past_disk_end:
-        append_slot(out, "", found.slot);
         append(out, " ends at sector ");
         append_number(out, found.a);
         append(out, ", past the end of the disk (sectors 0-");
@@ -135,20 +134,17 @@ void format_finding(text& out, const finding& found)
         append(out, ")");
         break;
     case rule::past_32_bits:
-        append_slot(out, "", found.slot);
         append(out, " has first sector + size = ");
         append_number(out, found.a);
         append(out, ", more than 32 bits hold");
         break;
     case rule::overlap:
-        append_slot(out, "", found.slot);
         append_slot(out, " overlaps ", found.other);
         append(out, " (sectors ");
         append_range(out, found.a, found.b);
         append(out, ")");
         break;
     case rule::out_of_order:
-        append_slot(out, "", found.slot);
         append(out, " (sector ");
         append_number(out, found.a);
         append_slot(out, ") starts before ", found.other);
@@ -157,23 +153,19 @@ void format_finding(text& out, const finding& found)
         append(out, "): used slots must be in ascending order");
         break;
     case rule::several_bootable:
-        append_slot(out, "", found.slot);
         append_slot(out, " is marked bootable, and so is ", found.other);
         break;
     case rule::extended:
-        append_slot(out, "", found.slot);
         append(out, " has extended type ");
         append_hex(out, found.a);
         append(out, ": the logical partitions inside it are not checked");
         break;
     case rule::type_zero_used:
-        append_slot(out, "", found.slot);
         append(out, " has type 00 but size ");
         append_number(out, found.a);
         append(out, ": Linux uses it, UEFI ignores it");
         break;
     case rule::unaligned:
-        append_slot(out, "", found.slot);
         append(out, " starts at sector ");
         append_number(out, found.a);
         append(out, ", not on a 1 MiB boundary (a multiple of 2048)");
