@@ -73,7 +73,8 @@ const table_case table_cases[] = {
      disk,
      1,
      {"error: slot 1 overlaps slot 2 (sectors 4095-4095)\n",
-      "warning: slot 2 starts at sector 4095, not on a 1 MiB boundary (a multiple of 2048)\n"}},
+      "warning: slot 2 starts at sector 4095, not on a 1 MiB boundary (a multiple of "
+      "2048)\n"}},
     {"overlap_across_an_empty_slot",
      {{0, 0x83, 2048, 8192}, {}, {0, 0x0c, 6144, 2048}},
      disk,
@@ -83,9 +84,13 @@ const table_case table_cases[] = {
      {{0, 0x83, 4096, 2048}, {0, 0x83, 2048, 2048}},
      disk,
      1,
-     {"error: slot 2 (sector 2048) starts before slot 1 (sector 4096): used slots must be in "
-      "ascending "
-      "order\n"}},
+     {"error: slot 2 (sector 2048) starts before slot 1 (sector 4096): the slots with a type "
+      "must be in ascending order\n"}},
+    {"order_ignores_type_00",
+     {{0, 0x00, 8192, 2048}, {0, 0x83, 2048, 2048}},
+     disk,
+     0,
+     {"warning: slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it\n"}},
     {"gpt_protective",
      {{0, 0xee, 1, 131071}},
      disk,

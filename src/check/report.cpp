@@ -150,7 +150,7 @@ void format_finding(text& out, const finding& found)
         append_slot(out, ") starts before ", found.other);
         append(out, " (sector ");
         append_number(out, found.b);
-        append(out, "): used slots must be in ascending order");
+        append(out, "): the slots with a type must be in ascending order");
         break;
     case rule::several_bootable:
         append_slot(out, " is marked bootable, and so is ", found.other);

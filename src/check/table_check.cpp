@@ -90,7 +90,7 @@ table_check check_table(const sector_bytes& sector, std::uint64_t disk_sectors)
     }
 
     std::uint8_t first_bootable = 0;
-    std::uint8_t previous_used = 0;
+    std::uint8_t previous_typed = 0;
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         check_slot(check, slot, disk_sectors);
         const partition_entry& entry = check.slots[slot - 1];
@@ -109,12 +109,16 @@ table_check check_table(const sector_bytes& sector, std::uint64_t disk_sectors)
                 check_pair(check, slot, other);
             }
         }
-        // 7-Zip wants the used slots in the order of their first sectors.
-        if (previous_used != 0 && entry.lba_begin < check.slots[previous_used - 1].lba_begin) {
-            add(check, {rule::out_of_order, slot, previous_used, entry.lba_begin,
-                        check.slots[previous_used - 1].lba_begin});
+        // 7-Zip wants its partitions, the slots with a type, in the order
+        // of their first sectors.
+        if (entry.part_type == 0) {
+            continue;
         }
-        previous_used = slot;
+        if (previous_typed != 0 && entry.lba_begin < check.slots[previous_typed - 1].lba_begin) {
+            add(check, {rule::out_of_order, slot, previous_typed, entry.lba_begin,
+                        check.slots[previous_typed - 1].lba_begin});
+        }
+        previous_typed = slot;
     }
     return check;
 }
