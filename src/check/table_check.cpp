@@ -3,6 +3,8 @@
 
 #include "table_check.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint8_t gpt_protective_type = 0xee;
@@ -67,10 +69,8 @@ void check_pair(table_check& check, std::uint8_t slot, std::uint8_t other)
 {
     const partition_entry& later = check.slots[slot - 1];
     const partition_entry& earlier = check.slots[other - 1];
-    const std::uint64_t shared_first =
-        later.lba_begin > earlier.lba_begin ? later.lba_begin : earlier.lba_begin;
-    const std::uint64_t shared_end =
-        end_of(later) < end_of(earlier) ? end_of(later) : end_of(earlier);
+    const std::uint64_t shared_first = std::max(later.lba_begin, earlier.lba_begin);
+    const std::uint64_t shared_end = std::min(end_of(later), end_of(earlier));
     if (shared_first < shared_end) {
         add(check, {rule::overlap, other, slot, shared_first, shared_end - 1});
     }
