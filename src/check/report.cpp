@@ -3,6 +3,10 @@
 
 #include "report.h"
 
+#include <string_view>
+
+namespace {
+
 void append(text& out, std::string_view part)
 {
     if (part.size() > out.data.size() - out.size) {
@@ -13,8 +17,6 @@ void append(text& out, std::string_view part)
         out.data[out.size++] = c;
     }
 }
-
-namespace {
 
 // The decimal digits of value, right-aligned in a buffer of their own.
 struct decimal {
@@ -36,6 +38,8 @@ std::string_view digits_of(const decimal& number)
 {
     return {number.digits.data() + number.digits.size() - number.count, number.count};
 }
+
+void append_number(text& out, std::uint64_t value) { append(out, digits_of(to_decimal(value))); }
 
 // A number right-aligned in a column of the table, 11 characters wide.
 void append_column(text& out, std::uint64_t value)
@@ -67,8 +71,6 @@ void append_range(text& out, std::uint64_t first, std::uint64_t last)
 }
 
 } // namespace
-
-void append_number(text& out, std::uint64_t value) { append(out, digits_of(to_decimal(value))); }
 
 void format_table(text& out, const table_check& check, std::uint64_t disk_sectors)
 {

@@ -9,7 +9,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "table_check.h"
 
@@ -18,9 +17,6 @@ struct text {
     std::size_t size = 0;
     bool overflowed = false; // something did not fit and was left out
 };
-
-void append(text& out, std::string_view part);
-void append_number(text& out, std::uint64_t value);
 
 void format_table(text& out, const table_check& check, std::uint64_t disk_sectors);
 void format_finding(text& out, const finding& found);
