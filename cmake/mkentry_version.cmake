@@ -5,7 +5,7 @@
 # debian/changelog. The project, the manual page and the package take them
 # from there, so a release is one new changelog entry.
 #
-# Sets MKENTRY_VERSION (1.1.0) and MKENTRY_DATE (2026-12-08).
+# Sets MKENTRY_VERSION (such as 1.2.0) and MKENTRY_DATE (such as 2026-12-08).
 
 set(changelog ${CMAKE_CURRENT_LIST_DIR}/../debian/changelog)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
