@@ -18,6 +18,9 @@ target_compile_options(mkentry_warnings INTERFACE
 add_library(mkentry_code INTERFACE)
 target_compile_features(mkentry_code INTERFACE cxx_std_20)
 target_compile_options(mkentry_code INTERFACE -fno-exceptions -fno-rtti)
+# 64-bit file offsets on 32-bit targets too (ARMv7): without them stat and
+# open fail on an image file of 2 GiB or more.
+target_compile_definitions(mkentry_code INTERFACE _FILE_OFFSET_BITS=64)
 target_link_libraries(mkentry_code INTERFACE mkentry_warnings)
 
 # Hardening of the shipped binary.

@@ -2,74 +2,197 @@
 # SPDX-FileCopyrightText: 2026 The mkentry developers
 # SPDX-License-Identifier: MIT
 #
-# mkentry-check as a user runs it: status and streams for each kind of
-# input it cannot read, the quiet and help options, and a block device,
-# which must give the same report as the image file behind it.
-# usage: check_cli_test.sh MKENTRY_CHECK
+# mkentry-check as a user runs it: status and streams for each option and
+# for each kind of input it cannot read ("files"), and on block devices,
+# which need root for loop devices ("devices").
+# usage: check_cli_test.sh files|devices COMMAND...
+# COMMAND runs mkentry-check: its path, after an emulator in cross builds.
 set -uo pipefail
-check=$(realpath "$1")
+mode=$1
+shift
+check=("${@:1:$#-1}" "$(realpath "${*: -1}")")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# Others may enter, so that a file of its own is what refuses nobody.
+chmod 755 "$scratch"
 cd "$scratch" || exit 1
 failed=0
 
-# An image whose slot 1 runs one sector past the end of the 1 MiB disk.
+put() { # image, offset, bytes as printf octal escapes
+    # shellcheck disable=SC2059 # the bytes are the format
+    printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+# Slot 1 runs one sector past the end of the 1 MiB disk: sectors 2048-2048.
 truncate -s 1M bad.img
-printf '\0\377\377\377\203\377\377\377\0\10\0\0\1\0\0\0' | dd of=bad.img bs=1 seek=446 conv=notrunc status=none
-printf '\125\252' | dd of=bad.img bs=1 seek=510 conv=notrunc status=none
-head -c 100 /dev/zero >short.img
-mkdir dir.img
-touch unreadable.img
-chmod 000 unreadable.img
-mkfifo fifo.img
+put bad.img 446 '\0\377\377\377\203\377\377\377\0\10\0\0\1\0\0\0'
+put bad.img 510 '\125\252'
 
-expect() { # command words, then the status and the first lines of standard output and error
+expect() { # command words, then the status, a line standard output must
+    # hold (none: it must be empty) and standard error's first line
     local -a words=("${@:1:$#-3}")
+    local want_status=${*: -3:1} want_out=${*: -2:1} want_err=${*: -1}
     local status=0
     "${words[@]}" >out.txt 2>err.txt || status=$?
-    local want="${*: -3:1} | ${*: -2:1} | ${*: -1}"
-    local got
-    got="$status | $(head -n 1 out.txt) | $(head -n 1 err.txt)"
-    if [ "$got" = "$want" ]; then echo "ok: ${words[*]}"; else
-        printf 'FAIL: %s\n  want: %s\n  got:  %s\n' "${words[*]}" "$want" "$got"
+    local err
+    err=$(head -n 1 err.txt)
+    if [ "$status" = "$want_status" ] && [ "$err" = "$want_err" ] &&
+        if [ -z "$want_out" ]; then [ ! -s out.txt ]; else grep -Fxq -- "$want_out" out.txt; fi; then
+        echo "ok: ${words[*]@Q}"
+    else
+        printf 'FAIL: %s\n  want: %s | %s | %s\n  got:  %s | %s | %s\n' "${words[*]@Q}" \
+            "$want_status" "$want_out" "$want_err" "$status" "$(head -n 1 out.txt)" "$err"
         failed=1
     fi
 }
-usage="Usage: mkentry-check [-q] IMAGE"
-report="disk: 2048 sectors of 512 bytes"
+usage="Usage: mkentry-check [OPTION]... IMAGE"
+past_end="error: slot 1 ends at sector 2048, past the end of the disk (sectors 0-2047)"
+not_disk="not a disk image (shorter than one 512-byte sector)"
 
-expect "$check" bad.img 1 "$report" ""
-expect "$check" -q bad.img 1 "" ""
-expect "$check" --quiet short.img 2 "" "mkentry-check: short.img: shorter than one 512-byte sector"
-expect "$check" missing.img 2 "" "mkentry-check: missing.img: No such file or directory"
-expect "$check" dir.img 2 "" "mkentry-check: dir.img: Is a directory"
-expect "$check" fifo.img 2 "" "mkentry-check: fifo.img: not a disk image file or a block device"
-# Root reads any file: read it as nobody.
-if [ "$(id -u)" = 0 ]; then
-    expect setpriv --reuid=nobody --regid=nogroup --clear-groups "$check" "$scratch/unreadable.img" 2 "" \
-        "mkentry-check: $scratch/unreadable.img: Permission denied"
-else
-    expect "$check" unreadable.img 2 "" "mkentry-check: unreadable.img: Permission denied"
-fi
-expect "$check" -h 0 "$usage" ""
-expect "$check" 2 "" "$usage"
-expect "$check" bad.img short.img 2 "" "$usage"
-expect "$check" -x bad.img 2 "" "$check: invalid option -- 'x'"
-# A report that cannot be written is trouble, not a verdict.
-# shellcheck disable=SC2016 # $0 is for the inner shell to expand
-expect sh -c '"$0" bad.img >/dev/full' "$check" 2 "" "mkentry-check: standard output: No space left on device"
+files() {
+    head -c 100 /dev/zero >short.img
+    head -c 511 /dev/zero >511.img
+    mkdir dir.img
+    touch unreadable.img
+    chmod 000 unreadable.img
+    mkfifo fifo.img
+    # 100 bytes past the last whole sector: still 2048 sectors.
+    cp bad.img plus100.img
+    truncate -s +100 plus100.img
 
-# A block device: its size comes from the kernel. Loop devices need root.
-device=$(losetup --read-only --find --show bad.img 2>/dev/null) || {
-    [ $failed = 0 ] && { echo "skipped: no loop device to be had (needs root)"; exit 77; }
-    exit 1
+    expect "${check[@]}" bad.img 1 "$past_end" ""
+    expect "${check[@]}" -q bad.img 1 "" ""
+    expect "${check[@]}" plus100.img 1 "disk: 2048 sectors of 512 bytes" ""
+    expect "${check[@]}" --quiet short.img 2 "" "mkentry-check: short.img: $not_disk"
+    expect "${check[@]}" 511.img 2 "" "mkentry-check: 511.img: $not_disk"
+    # stat says 0 bytes, yet it reads.
+    expect "${check[@]}" /proc/version 2 "" "mkentry-check: /proc/version: $not_disk"
+    expect "${check[@]}" missing.img 2 "" "mkentry-check: missing.img: No such file or directory"
+    expect "${check[@]}" dir.img 2 "" "mkentry-check: dir.img: Is a directory"
+    expect "${check[@]}" fifo.img 2 "" "mkentry-check: fifo.img: not a disk image file or a block device"
+    # Root reads any file: read it as nobody.
+    if [ "$(id -u)" = 0 ]; then
+        expect setpriv --reuid=nobody --regid=nogroup --clear-groups "${check[@]}" "$scratch/unreadable.img" 2 "" \
+            "mkentry-check: $scratch/unreadable.img: Permission denied"
+    else
+        expect "${check[@]}" unreadable.img 2 "" "mkentry-check: unreadable.img: Permission denied"
+    fi
+    # A name's control bytes are escaped: one line, no escape sequence.
+    expect "${check[@]}" $'new\nline\e[31m.img' 2 "" 'mkentry-check: new\nline\033[31m.img: No such file or directory'
+    expect "${check[@]}" -h 0 "$usage" ""
+    expect "${check[@]}" 2 "" "$usage"
+    expect "${check[@]}" bad.img short.img 2 "" "$usage"
+    expect "${check[@]}" -x bad.img 2 "" "${check[-1]}: invalid option -- 'x'"
+    # Output that cannot be written is trouble, not a verdict.
+    # shellcheck disable=SC2016 # $@ is for the inner shell to expand
+    expect sh -c '"$@" bad.img >/dev/full' sh "${check[@]}" 2 "" "mkentry-check: standard output: No space left on device"
+    # shellcheck disable=SC2016
+    expect sh -c '"$@" -h >/dev/full' sh "${check[@]}" 2 "" "mkentry-check: standard output: No space left on device"
+
+    # The disk it will be written to, its sector size, reserved sectors.
+    expect "${check[@]}" --disk-size 2M bad.img 0 "disk: 4096 sectors of 512 bytes, as given by --disk-size" ""
+    expect "${check[@]}" --disk-size=1048576 bad.img 1 "$past_end" ""
+    expect "${check[@]}" --disk-size 1048575 bad.img 1 "disk: 2047 sectors of 512 bytes, as given by --disk-size" ""
+    expect "${check[@]}" --disk-size 511 bad.img 2 "" "mkentry-check: --disk-size: '511' is less than one sector"
+    expect "${check[@]}" --disk-size 1X bad.img 2 "" \
+        "mkentry-check: --disk-size: '1X' is not a size in bytes, or in K, M, G or T of them"
+    expect "${check[@]}" --disk-size 16777216T bad.img 2 "" \
+        "mkentry-check: --disk-size: '16777216T' is not a size in bytes, or in K, M, G or T of them"
+    expect "${check[@]}" --sector-size 4096 bad.img 1 "disk: 256 sectors of 4096 bytes" ""
+    expect "${check[@]}" --sector-size 1000 bad.img 2 "" \
+        "mkentry-check: --sector-size: '1000' is not 512, 1024, 2048 or 4096"
+    expect "${check[@]}" --disk-size 2M --reserve 16-2047 --reserve 2048-2048 bad.img 1 \
+        "error: slot 1 lies over reserved sectors 2048-2048" ""
+    expect "${check[@]}" --reserve 10-5 bad.img 2 "" \
+        "mkentry-check: --reserve: '10-5' is not FIRST-LAST, sectors with FIRST not above LAST"
+    expect "${check[@]}" --reserve 10 bad.img 2 "" \
+        "mkentry-check: --reserve: '10' is not FIRST-LAST, sectors with FIRST not above LAST"
+    # A warning (identifier 0) fails only with --strict.
+    expect "${check[@]}" --strict --disk-size 2M bad.img 1 \
+        "warning: disk identifier is 00000000: Linux names partitions by it (root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at byte 440" ""
+    expect "${check[@]}" --json bad.img 1 '      "label": "dos",' ""
+    expect "${check[@]}" --json -q bad.img 1 "" ""
+    # Valid JSON for a name of any bytes.
+    cp bad.img $'odd"\e\377name.img'
+    "${check[@]}" --json $'odd"\e\377name.img' >odd.json
+    if python3 -c 'import json, sys; json.load(open(sys.argv[1], encoding="utf-8"))' odd.json; then
+        echo "ok: JSON for an odd name parses"
+    else
+        echo "FAIL: JSON for an odd name does not parse"
+        failed=1
+    fi
+
+    # Sparse images larger than 32 bits of bytes and of 512-byte sectors,
+    # as the boards' 32-bit build must read them too.
+    truncate -s 5G 5g.img
+    put 5g.img 440 '\1\0\355\136'
+    put 5g.img 446 '\0\377\377\377\203\377\377\377\0\10\0\0\0\370\237\0'
+    put 5g.img 510 '\125\252'
+    cat >5g.want <<'EOF'
+disk: 10485760 sectors of 512 bytes
+disk identifier: 5eed0001
+slot boot type      first    sectors       last
+   1   00   83       2048   10483712   10485759
+   2   00   00          0          0          -
+   3   00   00          0          0          -
+   4   00   00          0          0          -
+EOF
+    truncate -s 3T 3t.img
+    put 3t.img 440 '\1\0\355\136'
+    put 3t.img 446 '\0\377\377\377\203\377\377\377\0\10\0\0\0\370\377\377'
+    put 3t.img 462 '\0\377\377\377\203\377\377\377\0\0\0\0\0\0\0\1'
+    put 3t.img 510 '\125\252'
+    cat >3t.want <<'EOF'
+disk: 6442450944 sectors of 512 bytes
+disk identifier: 5eed0001
+slot boot type      first    sectors       last
+   1   00   83       2048 4294965248 4294967295
+   2   00   83          0   16777216   16777215
+   3   00   00          0          0          -
+   4   00   00          0          0          -
+error: slot 2 starts at sector 0, over the partition table itself
+error: slot 1 overlaps slot 2 (sectors 2048-16777215)
+warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size in 32 bits, gets 0 and rejects the table
+warning: slot 2 (sector 0) starts before slot 1 (sector 2048): 7-Zip rejects partitions out of disk order
+EOF
+    for size in 5g 3t; do
+        "${check[@]}" $size.img >$size.txt
+        if diff -u $size.want $size.txt; then echo "ok: $size.img"; else failed=1; fi
+    done
 }
-"$check" bad.img >file.txt
-"$check" "$device" >device.txt
-status=$?
-losetup -d "$device"
-if [ $status = 1 ] && [ -s file.txt ] && cmp -s file.txt device.txt; then echo "ok: $device reports as the image behind it"; else
-    echo "FAIL: $device and the image behind it differ:"; diff file.txt device.txt
-    failed=1
-fi
+
+devices() {
+    # Loop devices need root; in CI everything is there, so 77 fails.
+    if ! losetup --find >/dev/null 2>&1; then
+        echo "skipped: no loop device to be had (needs root)"
+        exit 77
+    fi
+    # The kernel gives the size: the same report as the image behind it.
+    device=$(losetup --read-only --find --show bad.img) || exit 1
+    "${check[@]}" bad.img >file.txt
+    expect "${check[@]}" "$device" 1 "$past_end" ""
+    losetup -d "$device"
+    if cmp -s file.txt out.txt; then echo "ok: $device reports as the image behind it"; else
+        echo "FAIL: $device and the image behind it differ:"
+        diff file.txt out.txt
+        failed=1
+    fi
+
+    # 4096-byte sectors: slot 2 fits the disk in 512-byte sectors, not in
+    # the device's own.
+    truncate -s 64M 4k.img
+    put 4k.img 440 '\1\0\355\136'
+    put 4k.img 446 '\0\377\377\377\014\377\377\377\0\1\0\0\0\20\0\0'
+    put 4k.img 462 '\0\377\377\377\203\377\377\377\0\21\0\0\0\0\1\0'
+    put 4k.img 510 '\125\252'
+    expect "${check[@]}" 4k.img 0 "disk: 131072 sectors of 512 bytes" ""
+    device=$(losetup --read-only --sector-size 4096 --find --show 4k.img) || exit 1
+    expect "${check[@]}" "$device" 1 \
+        "error: slot 2 ends at sector 69887, past the end of the disk (sectors 0-16383)" ""
+    expect "${check[@]}" "$device" 1 "disk: 16384 sectors of 4096 bytes" ""
+    expect "${check[@]}" --sector-size 512 "$device" 2 "" \
+        "mkentry-check: $device: --sector-size 512 was given, but its sectors are 4096 bytes"
+    losetup -d "$device"
+}
+
+"$mode"
 exit $failed

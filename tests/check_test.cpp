@@ -3,14 +3,16 @@
 
 // The table rules: crafted sectors, each with a disk size, and the status
 // and the findings, word for word, that mkentry-check gives for them.
+#include <array>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "report.h"
-#include "table_check.h"
+#include "rules.h"
 
 namespace {
 
@@ -24,13 +26,17 @@ struct slot_bytes {
 struct table_case {
     const char* name;
     std::vector<slot_bytes> slots; // slot 1 first; the rest stay zero
-    std::uint64_t disk_sectors;
+    disk_limits disk;
     int status;
-    std::vector<std::string> findings;
-    bool signature = true;
+    std::vector<std::string> findings; // in the order they are printed
+    std::array<std::uint8_t, 2> signature = {0x55, 0xaa};
+    std::uint32_t identifier = 0x5eed0001;
 };
 
-constexpr std::uint64_t disk = 131072; // 64 MiB
+constexpr disk_limits disk = {131072}; // 64 MiB
+constexpr disk_limits disk_4k = {16384, 4096};
+constexpr disk_limits disk_8_tib = {std::uint64_t{1} << 34};
+constexpr disk_limits with_loader = {131072, 512, {{{16, 2047}, {4096, 4099}}}, 2};
 
 const table_case table_cases[] = {
     {"clean",
@@ -44,12 +50,26 @@ const table_case table_cases[] = {
      disk,
      1,
      {"error: no 55 aa signature at byte 510 (found 00 00): readers see no partition table\n"},
-     false},
+     {0, 0}},
+    {"second_signature_byte_wrong",
+     {{0, 0x83, 2048, 2048}},
+     disk,
+     1,
+     {"error: no 55 aa signature at byte 510 (found 55 00): readers see no partition table\n"},
+     {0x55, 0}},
     {"bad_flag_in_an_empty_slot",
      {{}, {}, {}, {0x01, 0, 0, 0}},
      disk,
      1,
      {"error: slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at "
+      "all\n"}},
+    {"flag_81_in_a_used_slot_ff_in_an_empty_one",
+     {{0x81, 0x83, 2048, 2048}, {}, {0xff, 0, 0, 0}},
+     disk,
+     1,
+     {"error: slot 1 has boot flag 81, not 00 or 80: Linux and GRUB then read no partition at "
+      "all\n",
+      "error: slot 3 has boot flag ff, not 00 or 80: Linux and GRUB then read no partition at "
       "all\n"}},
     {"used_with_size_0", {{0, 0x83, 2048, 0}}, disk, 1, {"error: slot 1 has type 83 but size 0\n"}},
     {"starts_at_0",
@@ -62,12 +82,52 @@ const table_case table_cases[] = {
      disk,
      1,
      {"error: slot 1 ends at sector 131072, past the end of the disk (sectors 0-131071)\n"}},
-    {"sum_reaches_2_to_the_32",
+    {"ends_on_the_last_sector_an_mbr_names",
      {{0, 0x83, 2048, 4294965248}},
-     std::uint64_t{1} << 33,
+     disk_8_tib,
+     0,
+     {"warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first "
+      "sector and size in 32 bits, gets 0 and rejects the table\n"}},
+    {"ends_one_sector_before_it", {{0, 0x83, 2048, 4294965247}}, disk_8_tib, 0, {}},
+    {"ends_past_it",
+     {{0, 0x83, 4294965248, 4096}},
+     disk_8_tib,
      1,
-     {"error: slot 1 has first sector + size = 4294967296, more than 32 bits hold\n"}},
-    {"sum_just_below_2_to_the_32", {{0, 0x83, 2048, 4294965247}}, std::uint64_t{1} << 33, 0, {}},
+     {"error: slot 1 ends at sector 4294969343, past sector 4294967295 (2^32 - 1), the last an "
+      "MBR can name: readers with 32-bit sector numbers cannot reach past it\n"}},
+    {"past_the_end_in_4096_byte_sectors",
+     {{0, 0x0c, 256, 4096}, {0, 0x83, 4352, 131072}},
+     disk_4k,
+     1,
+     {"error: slot 2 ends at sector 135423, past the end of the disk (sectors 0-16383)\n"}},
+    {"alignment_in_4096_byte_sectors",
+     {{0, 0x83, 256, 1024}, {0, 0x83, 1280, 256}, {0, 0x83, 1600, 100}},
+     disk_4k,
+     0,
+     {"warning: slot 3 starts at sector 1600, not on a 1 MiB boundary (a multiple of 256)\n"}},
+    {"errors_before_warnings",
+     {{0, 0x83, 1000, 1048}, {0, 0x83, 2048, 131072}},
+     disk,
+     1,
+     {"error: slot 2 ends at sector 133119, past the end of the disk (sectors 0-131071)\n",
+      "warning: slot 1 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)\n"}},
+    {"same_first_sector",
+     {{0, 0x83, 2048, 2048}, {0, 0x83, 2048, 4096}},
+     disk,
+     1,
+     {"error: slot 1 overlaps slot 2 (sectors 2048-4095)\n"}},
+    {"reserved_ranges_kept_clear",
+     {{0, 0x83, 2048, 2048}, {0, 0x83, 6144, 2048}},
+     with_loader,
+     0,
+     {}},
+    {"slots_over_reserved_ranges",
+     {{0, 0x83, 1024, 4096}, {0, 0x83, 6144, 2048}},
+     with_loader,
+     1,
+     {"error: slot 1 lies over reserved sectors 1024-2047\n",
+      "error: slot 1 lies over reserved sectors 4096-4099\n",
+      "warning: slot 1 starts at sector 1024, not on a 1 MiB boundary (a multiple of 2048)\n"}},
     {"overlap_by_one_sector",
      {{0, 0x83, 2048, 2048}, {0, 0x83, 4095, 2049}},
      disk,
@@ -83,9 +143,19 @@ const table_case table_cases[] = {
     {"out_of_order",
      {{0, 0x83, 4096, 2048}, {0, 0x83, 2048, 2048}},
      disk,
-     1,
-     {"error: slot 2 (sector 2048) starts before slot 1 (sector 4096): the slots with a type "
-      "must be in ascending order\n"}},
+     0,
+     {"warning: slot 2 (sector 2048) starts before slot 1 (sector 4096): 7-Zip rejects "
+      "partitions out of disk order\n"}},
+    {"three_out_of_order",
+     {{0, 0x83, 8192, 2048}, {0, 0x83, 2048, 2048}, {0, 0x83, 4096, 2048}, {0, 0x83, 6144, 2048}},
+     disk,
+     0,
+     {"warning: slot 2 (sector 2048) starts before slot 1 (sector 8192): 7-Zip rejects "
+      "partitions out of disk order\n",
+      "warning: slot 3 (sector 4096) starts before slot 1 (sector 8192): 7-Zip rejects "
+      "partitions out of disk order\n",
+      "warning: slot 4 (sector 6144) starts before slot 1 (sector 8192): 7-Zip rejects "
+      "partitions out of disk order\n"}},
     {"order_ignores_type_00",
      {{0, 0x00, 8192, 2048}, {0, 0x83, 2048, 2048}},
      disk,
@@ -104,24 +174,41 @@ const table_case table_cases[] = {
      disk,
      0,
      {"warning: slot 2 is marked bootable, and so is slot 1\n"}},
+    {"two_bootable_after_slot_1",
+     {{0, 0x0c, 2048, 2048}, {0x80, 0x83, 4096, 2048}, {0x80, 0x83, 6144, 2048}},
+     disk,
+     0,
+     {"warning: slot 3 is marked bootable, and so is slot 2\n"}},
     {"extended",
      {{0, 0x0f, 2048, 2048}},
      disk,
      0,
      {"warning: slot 1 has extended type 0f: the logical partitions inside it are not checked\n"}},
+    {"extended_05",
+     {{0, 0x05, 2048, 2048}},
+     disk,
+     0,
+     {"warning: slot 1 has extended type 05: the logical partitions inside it are not checked\n"}},
+    {"no_disk_identifier",
+     {{0, 0x83, 2048, 2048}},
+     disk,
+     0,
+     {"warning: disk identifier is 00000000: Linux names partitions by it "
+      "(root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at "
+      "byte 440\n"},
+     {0x55, 0xaa},
+     0},
     {"type_00_with_a_size",
      {{0, 0x00, 2048, 2048}},
      disk,
      0,
      {"warning: slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it\n"}},
     {"unused_slot_keeps_its_first_sector", {{0, 0x00, 12345, 0}}, disk, 0, {}},
+    {"empty_table_needs_no_identifier", {}, disk, 0, {}, {0x55, 0xaa}, 0},
 };
 
-class table : public testing::TestWithParam<table_case> {};
-
-TEST_P(table, status_and_findings)
+sector_bytes sector_of(const table_case& row)
 {
-    const table_case& row = GetParam();
     sector_bytes sector{};
     for (std::size_t i = 0; i < row.slots.size(); ++i) {
         partition_entry entry;
@@ -132,24 +219,84 @@ TEST_P(table, status_and_findings)
         const entry_bytes bytes = encode_entry(entry);
         std::copy(bytes.begin(), bytes.end(), sector.begin() + 446 + 16 * static_cast<long>(i));
     }
-    if (row.signature) {
-        sector[510] = 0x55;
-        sector[511] = 0xaa;
+    for (std::size_t i = 0; i < 4; ++i) {
+        sector[440 + i] = static_cast<std::uint8_t>(row.identifier >> (8 * i));
     }
+    sector[510] = row.signature[0];
+    sector[511] = row.signature[1];
+    return sector;
+}
 
-    const table_check check = check_table(sector, row.disk_sectors);
+// A failing row is named, not dumped byte by byte.
+void PrintTo(const table_case& row, std::ostream* out) { *out << row.name; }
+
+class table : public testing::TestWithParam<table_case> {};
+
+TEST_P(table, status_and_findings)
+{
+    const table_case& row = GetParam();
+    const checked_table checked = check_table(sector_of(row), row.disk);
     std::vector<std::string> findings;
-    for (std::size_t i = 0; i < check.finding_count; ++i) {
+    for (std::size_t i = 0; i < checked.finding_count; ++i) {
         text line;
-        format_finding(line, check.findings[i]);
-        findings.emplace_back(line.data.data(), line.size);
+        format_finding(line, checked, checked.findings[i]);
+        findings.emplace_back(line.view());
     }
-    std::sort(findings.begin(), findings.end());
     EXPECT_EQ(findings, row.findings);
-    EXPECT_EQ(has_errors(check) ? 1 : 0, row.status);
+    EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, table, testing::ValuesIn(table_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
+
+// The JSON report whole: sfdisk --json's table, then the findings; a name
+// with a quote, a control byte and a byte that is not UTF-8.
+TEST(json, report_in_sfdisk_form)
+{
+    const table_case row = {
+        "", {{0x80, 0x0c, 2048, 32768}, {0, 0x83, 30720, 2048}}, disk, 1, {}, {0x55, 0xaa}, 0};
+    text out;
+    format_json(out, check_table(sector_of(row), row.disk),
+                "a\"b\x1b\xff"
+                "c7");
+    EXPECT_EQ(out.view(), R"json({
+   "partitiontable": {
+      "label": "dos",
+      "id": "0x00000000",
+      "device": "a\"b\u001b\ufffdc7",
+      "unit": "sectors",
+      "sectorsize": 512,
+      "partitions": [
+         {
+            "node": "a\"b\u001b\ufffdc7p1",
+            "start": 2048,
+            "size": 32768,
+            "type": "c",
+            "bootable": true
+         },{
+            "node": "a\"b\u001b\ufffdc7p2",
+            "start": 30720,
+            "size": 2048,
+            "type": "83"
+         }
+      ]
+   },
+   "findings": [
+      {
+         "severity": "error",
+         "slots": [1, 2],
+         "rule": "overlap",
+         "message": "slot 1 overlaps slot 2 (sectors 30720-32767)"
+      },
+      {
+         "severity": "warning",
+         "slots": [],
+         "rule": "no_disk_identifier",
+         "message": "disk identifier is 00000000: Linux names partitions by it (root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at byte 440"
+      }
+   ]
+}
+)json");
+}
 
 } // namespace

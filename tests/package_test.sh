@@ -52,7 +52,7 @@ for deb in "$@"; do
     binary=$root/usr/bin/mkentry
     for command in mkentry mkentry-check; do
         readelf -SW "$root/usr/bin/$command" | grep -Eq ' \.(symtab|debug_info) ' && fail "$command is not stripped"
-        sh "$here/check_hardening.sh" readelf "$root/usr/bin/$command" >/dev/null || fail "$command is not hardened"
+        sh "$here/check_hardening.sh" readelf - "$root/usr/bin/$command" >/dev/null || fail "$command is not hardened"
         zcat "$root/usr/share/man/man1/$command.1.gz" | grep -qi "^\.TH $command 1 .* \"mkentry $version\"" ||
             fail "manual page $command.1 does not carry version $version"
     done

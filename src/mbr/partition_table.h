@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-// The master boot record: where the four entries and the signature sit in
-// the first 512-byte sector of a disk.
+// The master boot record: where the disk identifier, the four entries and
+// the signature sit in the first 512 bytes of a disk. They are the first
+// 512 bytes on disks with larger sectors too.
 #pragma once
 
 #include <array>
@@ -11,10 +12,11 @@
 
 #include "partition_entry.h"
 
-inline constexpr std::size_t sector_size = 512;
+inline constexpr std::size_t mbr_size = 512;
 inline constexpr std::size_t slot_count = 4;
+inline constexpr std::size_t identifier_offset = 440;
 inline constexpr std::size_t signature_offset = 510;
-using sector_bytes = std::array<std::uint8_t, sector_size>;
+using sector_bytes = std::array<std::uint8_t, mbr_size>;
 
 // Slots are numbered 1 to 4, as Linux numbers the partitions in them.
 constexpr std::size_t slot_offset(std::size_t slot) { return 446 + entry_size * (slot - 1); }
@@ -28,6 +30,18 @@ constexpr partition_entry read_slot(const sector_bytes& sector, std::size_t slot
         bytes[i] = sector[slot_offset(slot) + i];
     }
     return decode_entry(bytes);
+}
+
+// The disk identifier (or disk signature), little-endian like the entries.
+// Linux names partitions by it: PARTUUID=5eed0001-02 is slot 2 of the disk
+// whose identifier is 5eed0001.
+constexpr std::uint32_t disk_identifier(const sector_bytes& sector)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(sector[identifier_offset + i]) << (8 * i);
+    }
+    return value;
 }
 
 constexpr bool has_signature(const sector_bytes& sector)

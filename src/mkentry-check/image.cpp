@@ -14,13 +14,12 @@
 
 namespace {
 
-// Reads until the sector is full or the disk ends; false on a read error.
-bool read_sector(int fd, sector_bytes& sector, std::size_t& got)
+// Reads until the MBR is whole or the disk ends; false on a read error.
+bool read_mbr(int fd, sector_bytes& mbr, std::size_t& got)
 {
     got = 0;
-    while (got < sector.size()) {
-        const ssize_t n =
-            pread(fd, sector.data() + got, sector.size() - got, static_cast<off_t>(got));
+    while (got < mbr.size()) {
+        const ssize_t n = pread(fd, mbr.data() + got, mbr.size() - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -35,44 +34,52 @@ bool read_sector(int fd, sector_bytes& sector, std::size_t& got)
     return true;
 }
 
-const char* read_open(int fd, sector_bytes& sector, std::uint64_t& disk_bytes)
+void read_open(int fd, image_read& image)
 {
     struct stat status {};
     if (fstat(fd, &status) != 0) {
-        return std::strerror(errno);
+        image.failure = std::strerror(errno);
+        return;
     }
     if (S_ISDIR(status.st_mode)) {
-        return std::strerror(EISDIR);
+        image.failure = std::strerror(EISDIR);
+        return;
     }
     if (S_ISREG(status.st_mode)) {
-        disk_bytes = static_cast<std::uint64_t>(status.st_size);
+        image.size_bytes = static_cast<std::uint64_t>(status.st_size);
     } else if (S_ISBLK(status.st_mode)) {
-        if (ioctl(fd, BLKGETSIZE64, &disk_bytes) != 0) {
-            return std::strerror(errno);
+        int logical = 0;
+        if (ioctl(fd, BLKGETSIZE64, &image.size_bytes) != 0 ||
+            ioctl(fd, BLKSSZGET, &logical) != 0) {
+            image.failure = std::strerror(errno);
+            return;
         }
+        image.device_sector_size = static_cast<std::uint32_t>(logical);
     } else {
-        return "not a disk image file or a block device";
+        image.failure = "not a disk image file or a block device";
+        return;
     }
     std::size_t got = 0;
-    if (!read_sector(fd, sector, got)) {
-        return std::strerror(errno);
+    if (!read_mbr(fd, image.mbr, got)) {
+        image.failure = std::strerror(errno);
+    } else if (got < image.mbr.size()) {
+        image.failure = "not a disk image (shorter than one 512-byte sector)";
     }
-    if (got < sector.size()) {
-        return "shorter than one 512-byte sector";
-    }
-    return nullptr;
 }
 
 } // namespace
 
-const char* read_image(const char* path, sector_bytes& sector, std::uint64_t& disk_bytes)
+image_read read_image(const char* path)
 {
+    image_read image;
     // Without O_NONBLOCK a FIFO would hang the open until a writer came; it
     // changes nothing for files and block devices.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        return std::strerror(errno);
+        image.failure = std::strerror(errno);
+        return image;
     }
     // The descriptor is left to the process's end, which comes next.
-    return read_open(fd, sector, disk_bytes);
+    read_open(fd, image);
+    return image;
 }

@@ -1,14 +1,22 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-// Reading a disk: its first sector and its size.
+// Reading a disk: its first 512 bytes, its size, and for a block device the
+// kernel's sector size.
 #pragma once
 
 #include <cstdint>
 
 #include "partition_table.h"
 
-// Reads the first sector of a disk image file or a block device, opened
-// read-only, and the disk's size in bytes. Returns nullptr, or why it could
-// not.
-const char* read_image(const char* path, sector_bytes& sector, std::uint64_t& disk_bytes);
+struct image_read {
+    const char* failure = nullptr; // why it could not be read; nullptr when it was
+    sector_bytes mbr{};
+    std::uint64_t size_bytes = 0;
+    std::uint32_t device_sector_size = 0; // the kernel's logical sector size; 0 for a file
+
+    [[nodiscard]] bool ok() const { return failure == nullptr; }
+};
+
+// Reads a disk image file or a block device, opened read-only.
+image_read read_image(const char* path);

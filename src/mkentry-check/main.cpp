@@ -11,35 +11,57 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include "arguments.h"
 #include "image.h"
 #include "report.h"
-#include "table_check.h"
+#include "rules.h"
 
 namespace {
 
 constexpr int exit_clean = 0;   // no error; there may be warnings
-constexpr int exit_errors = 1;  // a reader would reject, drop or truncate the table
-constexpr int exit_trouble = 2; // the disk could not be read, or the report not written
+constexpr int exit_errors = 1;  // a board would not read the table as written
+constexpr int exit_trouble = 2; // wrong usage, the disk unreadable, or the report unwritten
+
+// Long options without a short twin return these.
+enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve };
 
 constexpr char short_options[] = "qh";
-constexpr std::array<option, 3> long_options = {{
+constexpr std::array<option, 8> long_options = {{
     {"quiet", no_argument, nullptr, 'q'},
+    {"json", no_argument, nullptr, opt_json},
+    {"strict", no_argument, nullptr, opt_strict},
+    {"sector-size", required_argument, nullptr, opt_sector_size},
+    {"disk-size", required_argument, nullptr, opt_disk_size},
+    {"reserve", required_argument, nullptr, opt_reserve},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 }};
 
 constexpr std::string_view usage_text =
-    "Usage: mkentry-check [-q] IMAGE\n"
+    "Usage: mkentry-check [OPTION]... IMAGE\n"
     "\n"
     "Check the MBR partition table in the first sector of IMAGE, a disk image\n"
     "file or a block device, against what firmware, boot loaders and Linux\n"
     "accept. Prints the table, then a line for each error or warning.\n"
     "\n"
     "Options:\n"
-    " -q, --quiet            print nothing; the exit status tells\n"
-    " -h, --help             this help\n"
+    " -q, --quiet              print nothing; the exit status tells\n"
+    "     --json               print the table and the findings as JSON\n"
+    "     --strict             fail on warnings too\n"
+    "     --sector-size=N      bytes per sector of an image file: 512 (the\n"
+    "                          default), 1024, 2048 or 4096\n"
+    "     --disk-size=SIZE     check for a disk of SIZE bytes (or K, M, G, T),\n"
+    "                          not for IMAGE's own size\n"
+    "     --reserve=FIRST-LAST sectors no partition may touch, such as a boot\n"
+    "                          loader's; up to 8 ranges\n"
+    " -h, --help               this help\n"
     "\n"
-    "Exit status: 0 clean or warnings only, 1 errors, 2 IMAGE unreadable.\n";
+    "Exit status: 0 no error (warnings only, unless --strict), 1 errors,\n"
+    "2 IMAGE unreadable or wrong usage.\n";
+
+// The one buffer of the run: the report, or a line for standard error.
+// Static, so that it comes zeroed from the kernel, untouched until used.
+text out;
 
 bool write_all(int fd, std::string_view bytes)
 {
@@ -56,16 +78,48 @@ bool write_all(int fd, std::string_view bytes)
     return true;
 }
 
-int usage(int fd, int status) { return write_all(fd, usage_text) ? status : exit_trouble; }
+// A line on standard error, "mkentry-check: WHAT: " and then the reason,
+// with WHAT escaped so that the line stays one line and no control byte
+// reaches the terminal. The status says the rest.
+void start_line(std::string_view what)
+{
+    out.size = 0;
+    append(out, "mkentry-check: ");
+    append_escaped(out, what);
+    append(out, ": ");
+}
 
-// One line on standard error; the status says the rest.
+int end_line()
+{
+    append(out, "\n");
+    (void)write_all(STDERR_FILENO, out.view());
+    return exit_trouble;
+}
+
 int trouble(std::string_view what, std::string_view reason)
 {
-    for (const std::string_view part : {std::string_view("mkentry-check: "), what,
-                                        std::string_view(": "), reason, std::string_view("\n")}) {
-        (void)write_all(STDERR_FILENO, part);
+    start_line(what);
+    append(out, reason);
+    return end_line();
+}
+
+// A bad option argument, quoted as given.
+int bad_argument(std::string_view option, std::string_view arg, std::string_view why)
+{
+    start_line(option);
+    append(out, "'");
+    append_escaped(out, arg);
+    append(out, "' ");
+    append(out, why);
+    return end_line();
+}
+
+int help()
+{
+    if (!write_all(STDOUT_FILENO, usage_text)) {
+        return trouble("standard output", std::strerror(errno));
     }
-    return exit_trouble;
+    return exit_clean;
 }
 
 } // namespace
@@ -73,50 +127,106 @@ int trouble(std::string_view what, std::string_view reason)
 int main(int argc, char* argv[])
 {
     bool quiet = false;
+    bool json = false;
+    bool strict = false;
+    std::uint32_t sector_size = 0; // 0: not given
+    std::uint64_t disk_size = 0;   // 0: not given
+    const char* disk_size_arg = nullptr;
+    disk_limits disk;
     int opt = 0;
     while ((opt = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
         switch (opt) {
         case 'q':
             quiet = true;
             break;
+        case opt_json:
+            json = true;
+            break;
+        case opt_strict:
+            strict = true;
+            break;
+        case opt_sector_size:
+            if (!parse_sector_size(optarg, sector_size)) {
+                return bad_argument("--sector-size", optarg, "is not 512, 1024, 2048 or 4096");
+            }
+            break;
+        case opt_disk_size:
+            disk_size_arg = optarg;
+            if (!parse_disk_size(optarg, disk_size)) {
+                return bad_argument("--disk-size", optarg,
+                                    "is not a size in bytes, or in K, M, G or T of them");
+            }
+            break;
+        case opt_reserve:
+            if (disk.reserved_count == disk.reserved.size()) {
+                return bad_argument("--reserve", optarg, "is one range too many: 8 at most");
+            }
+            if (!parse_range(optarg, disk.reserved[disk.reserved_count++])) {
+                return bad_argument("--reserve", optarg,
+                                    "is not FIRST-LAST, sectors with FIRST not above LAST");
+            }
+            break;
         case 'h':
-            return usage(STDOUT_FILENO, exit_clean);
+            return help();
         default:
             // getopt_long has said what was wrong.
-            return usage(STDERR_FILENO, exit_trouble);
+            (void)write_all(STDERR_FILENO, usage_text);
+            return exit_trouble;
         }
     }
     if (optind != argc - 1) {
-        return usage(STDERR_FILENO, exit_trouble);
+        (void)write_all(STDERR_FILENO, usage_text);
+        return exit_trouble;
+    }
+    disk.sector_size = sector_size != 0 ? sector_size : 512;
+    if (disk_size_arg != nullptr && disk_size < disk.sector_size) {
+        return bad_argument("--disk-size", disk_size_arg, "is less than one sector");
     }
 
     const char* path = argv[optind];
-    sector_bytes sector{};
-    std::uint64_t disk_bytes = 0;
-    if (const char* reason = read_image(path, sector, disk_bytes)) {
-        return trouble(path, reason);
+    const image_read image = read_image(path);
+    if (!image.ok()) {
+        return trouble(path, image.failure);
     }
-    const std::uint64_t disk_sectors = disk_bytes / sector_size;
-    const table_check check = check_table(sector, disk_sectors);
-    const int status = has_errors(check) ? exit_errors : exit_clean;
+    if (image.device_sector_size != 0) {
+        // A block device's table counts in the kernel's sectors.
+        if (sector_size != 0 && sector_size != image.device_sector_size) {
+            start_line(path);
+            append(out, "--sector-size ");
+            append_number(out, sector_size);
+            append(out, " was given, but its sectors are ");
+            append_number(out, image.device_sector_size);
+            append(out, " bytes");
+            return end_line();
+        }
+        disk.sector_size = image.device_sector_size;
+    } else if (image.size_bytes < disk.sector_size) {
+        // What stat calls empty is no disk, even if it reads (/proc).
+        start_line(path);
+        append(out, "not a disk image (shorter than one ");
+        append_number(out, disk.sector_size);
+        append(out, "-byte sector)");
+        return end_line();
+    }
+    disk.sectors = (disk_size_arg != nullptr ? disk_size : image.size_bytes) / disk.sector_size;
+
+    const checked_table table = check_table(image.mbr, disk);
+    const int status = fails(table, strict) ? exit_errors : exit_clean;
     if (quiet) {
         return status;
     }
-
-    // Static, so that its 8 KiB come zeroed from the kernel rather than
-    // from a memset in every run.
-    static text report;
-    format_table(report, check, disk_sectors);
-    // Errors first: they are what stops the image.
-    for (const bool errors : {true, false}) {
-        for (std::size_t i = 0; i < check.finding_count; ++i) {
-            if (is_error(check.findings[i].what) == errors) {
-                format_finding(report, check.findings[i]);
-            }
-        }
+    out.size = 0;
+    if (json) {
+        format_json(out, table, path);
+    } else {
+        format_report(out, table,
+                      disk_size_arg != nullptr ? size_source::option : size_source::image);
+    }
+    if (out.overflowed) {
+        return trouble("standard output", "the report is too long");
     }
     // A report that did not arrive must not pass for a clean table.
-    if (!write_all(STDOUT_FILENO, {report.data.data(), report.size})) {
+    if (!write_all(STDOUT_FILENO, out.view())) {
         return trouble("standard output", std::strerror(errno));
     }
     return status;

@@ -1,22 +1,19 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-// The checker's report, as text in a fixed buffer: the table, then one line
-// for each finding. Formatted by hand, so that the whole report leaves in
-// one write(2) and the run binds no printf at start-up.
+// The checker's report: for people, the table and one line per finding;
+// for scripts, one JSON object in the form of sfdisk --json.
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
+#include <string_view>
 
-#include "table_check.h"
+#include "rules.h"
+#include "text.h"
 
-struct text {
-    std::array<char, 8192> data{};
-    std::size_t size = 0;
-    bool overflowed = false; // something did not fit and was left out
-};
+// Where the disk's size came from, for the report's first line.
+enum class size_source : std::uint8_t { image, option };
 
-void format_table(text& out, const table_check& check, std::uint64_t disk_sectors);
-void format_finding(text& out, const finding& found);
+void format_report(text& out, const checked_table& table, size_source source);
+// One finding's line: "error: " or "warning: ", the message, a line feed.
+void format_finding(text& out, const checked_table& table, const finding& found);
+void format_json(text& out, const checked_table& table, std::string_view device);

@@ -1,0 +1,188 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+#include "rules.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::uint8_t gpt_protective_type = 0xee;
+constexpr std::uint64_t mib = 1024 * 1024;
+// The last sector an MBR can name, 2^32 - 1: readers keep sector numbers in
+// 32 bits.
+constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
+
+void add(checked_table& table, const finding& found)
+{
+    if (table.finding_count < table.findings.size()) {
+        table.findings[table.finding_count++] = found;
+    }
+}
+
+constexpr bool is_extended(std::uint8_t type)
+{
+    return type == 0x05 || type == 0x0f || type == 0x85;
+}
+
+// One past the last sector, in 64 bits, so an entry that runs past 2^32
+// shows as it is.
+constexpr std::uint64_t end_of(const partition_entry& entry)
+{
+    return std::uint64_t{entry.lba_begin} + entry.lba_size;
+}
+
+// The sectors two ranges [first, end) share; empty when first >= end.
+struct shared {
+    std::uint64_t first;
+    std::uint64_t end;
+};
+
+constexpr shared shared_sectors(const partition_entry& entry, std::uint64_t first,
+                                std::uint64_t end)
+{
+    return {std::max<std::uint64_t>(entry.lba_begin, first), std::min(end_of(entry), end)};
+}
+
+void check_slot(checked_table& table, std::uint8_t slot)
+{
+    const partition_entry& entry = table.slots[slot - 1];
+    if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80) {
+        add(table, {rule::bad_boot_flag, slot});
+    }
+    if (entry.part_type == gpt_protective_type) {
+        add(table, {rule::gpt_protective, slot});
+    }
+    if (!is_used(entry)) {
+        return;
+    }
+    if (entry.lba_size == 0) {
+        add(table, {rule::size_zero, slot});
+    }
+    if (entry.lba_begin == 0) {
+        add(table, {rule::starts_at_zero, slot});
+    }
+    if (entry.lba_size != 0 && end_of(entry) > table.disk.sectors) {
+        add(table, {rule::past_disk_end, slot});
+    }
+    if (end_of(entry) > mbr_sector_count) {
+        add(table, {rule::past_last_mbr_sector, slot});
+    } else if (end_of(entry) == mbr_sector_count) {
+        // 7-Zip adds the two in 32 bits, gets 0 and rejects the table.
+        add(table, {rule::ends_on_last_mbr_sector, slot});
+    }
+    for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
+        const sector_range& reserved = table.disk.reserved[i];
+        const shared both = shared_sectors(entry, reserved.first, reserved.last + 1);
+        if (entry.lba_size != 0 && both.first < both.end) {
+            add(table, {rule::over_reserved, slot, 0, {both.first, both.end - 1}});
+        }
+    }
+    if (is_extended(entry.part_type)) {
+        add(table, {rule::extended, slot});
+    }
+    if (entry.part_type == 0) {
+        add(table, {rule::type_zero_used, slot});
+    }
+    if (entry.lba_begin % (mib / table.disk.sector_size) != 0) {
+        add(table, {rule::unaligned, slot});
+    }
+}
+
+void check_overlaps(checked_table& table, std::uint8_t slot)
+{
+    const partition_entry& entry = table.slots[slot - 1];
+    for (std::uint8_t other = 1; other < slot; ++other) {
+        const partition_entry& earlier = table.slots[other - 1];
+        if (!is_used(earlier)) {
+            continue;
+        }
+        const shared both = shared_sectors(entry, earlier.lba_begin, end_of(earlier));
+        if (both.first < both.end) {
+            add(table, {rule::overlap, other, slot, {both.first, both.end - 1}});
+        }
+    }
+}
+
+// 7-Zip wants its partitions, the slots with a type, in the order of their
+// first sectors. A slot that starts before an earlier one is named with the
+// earlier slot that starts last.
+void check_order(checked_table& table, std::uint8_t slot)
+{
+    const partition_entry& entry = table.slots[slot - 1];
+    if (entry.part_type == 0) {
+        return;
+    }
+    std::uint8_t latest = 0;
+    for (std::uint8_t other = 1; other < slot; ++other) {
+        const partition_entry& earlier = table.slots[other - 1];
+        if (earlier.part_type != 0 && earlier.lba_begin > entry.lba_begin &&
+            (latest == 0 || earlier.lba_begin > table.slots[latest - 1].lba_begin)) {
+            latest = other;
+        }
+    }
+    if (latest != 0) {
+        add(table, {rule::out_of_order, slot, latest});
+    }
+}
+
+} // namespace
+
+checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
+{
+    checked_table table;
+    table.disk = disk;
+    if (table.disk.sector_size == 0) {
+        table.disk.sector_size = mbr_size;
+    }
+    for (std::size_t slot = 1; slot <= slot_count; ++slot) {
+        table.slots[slot - 1] = read_slot(sector, slot);
+    }
+    table.identifier = disk_identifier(sector);
+    table.signature = {sector[signature_offset], sector[signature_offset + 1]};
+    if (!has_signature(sector)) {
+        add(table, {rule::no_signature});
+    }
+
+    std::uint8_t first_bootable = 0;
+    bool any_used = false;
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        check_slot(table, slot);
+        const partition_entry& entry = table.slots[slot - 1];
+        if (entry.boot_flag == 0x80) {
+            if (first_bootable != 0) {
+                add(table, {rule::several_bootable, slot, first_bootable});
+            } else {
+                first_bootable = slot;
+            }
+        }
+        if (is_used(entry)) {
+            any_used = true;
+            check_overlaps(table, slot);
+            check_order(table, slot);
+        }
+    }
+    if (any_used && table.identifier == 0) {
+        add(table, {rule::no_disk_identifier});
+    }
+
+    // Errors first: they are what stops the image. Each keeps its place
+    // among its kind (std::stable_partition would allocate).
+    std::array<finding, max_findings> ordered{};
+    std::size_t count = 0;
+    for (const bool errors : {true, false}) {
+        for (std::size_t i = 0; i < table.finding_count; ++i) {
+            if (is_error(table.findings[i].what) == errors) {
+                ordered[count++] = table.findings[i];
+            }
+        }
+    }
+    table.findings = ordered;
+    return table;
+}
+
+bool fails(const checked_table& table, bool strict)
+{
+    return std::any_of(table.findings.begin(), table.findings.begin() + table.finding_count,
+                       [strict](const finding& found) { return strict || is_error(found.what); });
+}
