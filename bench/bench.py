@@ -18,11 +18,11 @@ instructions to every program and moves the ratios.
 usage: bench/bench.py [--out docs/instructions.png] [--check]
 
 It also measures mkentry-check reading back a clean table from an image
-file.
+file, with its text report and with --json.
 
 With --check it exits 1 when a target is missed or cannot be measured:
 instructions at most 1.05 times /bin/true's (default build), 0.35 times
-(static build) and 1.1 times for mkentry-check, and a stripped armhf
+(static build) and 1.1 times for mkentry-check (text and JSON), and a stripped armhf
 binary of at most 8 KiB.
 """
 
@@ -156,6 +156,8 @@ def main():
         checked = scratch / "checked.img"
         with open(checked, "wb") as f:
             f.truncate((2048 + 0x100000) * 512)
+            f.seek(440)
+            f.write(bytes.fromhex("0100ed5e"))  # disk identifier 5eed0001
             f.seek(494)
             f.write(EXPECTED)
 
@@ -168,12 +170,14 @@ def main():
             ("sfdisk into image", ["sfdisk", "-q", "--no-reread", "--no-tell-kernel", str(image)],
              str(script)),
             ("mkentry-check", [str(checker), str(checked)], "/dev/null"),
+            ("mkentry-check --json", [str(checker), "--json", str(checked)], "/dev/null"),
         ]
-        for name, cmd, _ in commands[:-2]:
+        for name, cmd, _ in commands[:-3]:
             if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
                 sys.exit(f"{name} does not write the expected 18 bytes")
         # run() raises unless the checker finds the table clean (status 0).
-        run(commands[-1][1], stdout=subprocess.DEVNULL)
+        for _, cmd, _ in commands[-2:]:
+            run(cmd + ["--strict"], stdout=subprocess.DEVNULL)
 
         counts = {name: instructions(cmd, stdin) for name, cmd, stdin in commands}
         rss = {name: peak_rss_kib(cmd, stdin) for name, cmd, stdin in commands}
@@ -207,6 +211,8 @@ def main():
             ("mkentry instructions / true", counts["mkentry"] / counts[floor], 1.05),
             ("mkentry static instructions / true", counts["mkentry static"] / counts[floor], 0.35),
             ("mkentry-check instructions / true", counts["mkentry-check"] / counts[floor], 1.1),
+            ("mkentry-check --json instructions / true",
+             counts["mkentry-check --json"] / counts[floor], 1.1),
             ("armhf stripped bytes (inf: no arm-linux-gnueabihf-strip)",
              size if size is not None else unmeasured, 8192),
         ] if not value <= limit]

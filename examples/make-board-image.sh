@@ -125,7 +125,14 @@ entry() { # slot (1 to 4), then mkentry's options
 entry 1 --type 0x83 --begin "$linux_begin" --size "$linux_size"
 entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
 "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none
-"$mkentry_check" -q "$image" # an error stops the script
+# The disk identifier, little-endian at byte 440: Linux names the
+# partitions by it (PARTUUID=5eed0002-02). Fixed, so every build is the same.
+printf '\x02\x00\xed\x5e' | dd of="$image" bs=1 seek=440 conv=notrunc status=none
+# An error stops the script, with the report on standard error.
+if ! report=$("$mkentry_check" "$image"); then
+    printf '%s\n' "$report" >&2
+    exit 1
+fi
 
 mkfs.fat -F 32 -n BOOT --offset "$boot_begin" "$image" $((boot_size / 2)) >/dev/null
 fat="$image@@$((boot_begin * 512))"

@@ -47,6 +47,18 @@ entry 3 --type 0x83 --begin "$root_begin" --size "$root_size"
 # that mkentry -m writes after an entry, without the entry.
 "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none
 
-# The whole table, as the board's firmware and kernel will read it: an
-# error stops the script.
-"$mkentry_check" -q "$image"
+# The disk identifier at byte 440, little-endian like the entries: Linux
+# names the partitions by it (root=PARTUUID=<identifier>-03), so each disk
+# in a board needs its own. Derived from the table, so that a build gives
+# the same bytes every time; DISK_ID (8 hex digits) sets one instead.
+disk_id=${DISK_ID:-$(head -c 512 "$image" | sha256sum | cut -c 1-8)}
+# shellcheck disable=SC2059 # the format is the four bytes
+printf "\x${disk_id:6:2}\x${disk_id:4:2}\x${disk_id:2:2}\x${disk_id:0:2}" |
+    dd of="$image" bs=1 seek=440 conv=notrunc status=none
+
+# The whole table, as the board's firmware and kernel will read it. An
+# error stops the script, with the report on standard error.
+if ! report=$("$mkentry_check" "$image"); then
+    printf '%s\n' "$report" >&2
+    exit 1
+fi

@@ -155,8 +155,8 @@ warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds 
 warning: slot 2 (sector 0) starts before slot 1 (sector 2048): 7-Zip rejects partitions out of disk order
 EOF
     for size in 5g 3t; do
-        "${check[@]}" $size.img >$size.txt
-        if diff -u $size.want $size.txt; then echo "ok: $size.img"; else failed=1; fi
+        "${check[@]}" "$size.img" >"$size.txt"
+        if diff -u "$size.want" "$size.txt"; then echo "ok: $size.img"; else failed=1; fi
     done
 }
 
@@ -194,5 +194,9 @@ devices() {
     losetup -d "$device"
 }
 
-"$mode"
+case $mode in
+files) files ;;
+devices) devices ;;
+*) echo "usage: check_cli_test.sh files|devices COMMAND..." >&2; exit 2 ;;
+esac
 exit $failed

@@ -106,6 +106,18 @@ void drain(int out_fd, int err_fd, child_result& result)
 
 } // namespace
 
+bool terminal_available()
+{
+    int fds[2] = {-1, -1};
+    const bool available = open_pty(fds);
+    for (const int fd : fds) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    return available;
+}
+
 child_result run_mkentry(const std::vector<std::string>& args, out_to out, bool ignore_sigpipe)
 {
     std::vector<std::string> words = mkentry_command;

@@ -30,5 +30,9 @@ struct child_result {
 // binary. Set once from the test program's arguments.
 extern std::vector<std::string> mkentry_command;
 
+// Whether a terminal can be had for the child (a pseudo-terminal, which
+// needs /dev/pts); out_to::pty is only for where it can.
+bool terminal_available();
+
 child_result run_mkentry(const std::vector<std::string>& args, out_to out = out_to::pipe,
                          bool ignore_sigpipe = false);

@@ -4,14 +4,17 @@
 #
 # Builds disk images with mkentry and reads them back with the tools users
 # have: sfdisk --json, partx, fdisk -l, parted and file. Every partition's
-# start, size, type and boot flag must be what was asked for.
-# usage: interop_test.sh MKENTRY EXAMPLE_SCRIPT
+# start, size, type and boot flag must be what was asked for. Then the
+# other way round: tables that sfdisk, fdisk, parted and genimage write
+# for board layouts must pass mkentry-check without a finding, and its
+# JSON table must be sfdisk's.
+# usage: interop_test.sh MKENTRY MKENTRY_CHECK EXAMPLE_SCRIPT
 set -euo pipefail
-export MKENTRY=$1
-example=$2
+export MKENTRY=$1 MKENTRY_CHECK=$2
+example=$3
 
 missing=""
-for tool in sfdisk partx fdisk parted file; do
+for tool in sfdisk partx fdisk parted file genimage python3; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
@@ -95,5 +98,97 @@ check "four partitions" "$image" "2048 65536 ef 1
 67584 32768 7 0
 100352 131072 83 0
 231424 12288 82 0"
+
+# Tables written by the field's own tools, for a 64 MiB card with a boot
+# loader's raw sectors at 8 KiB (sectors 16-2047).
+clean() { # name, image, then mkentry-check's options
+    local name=$1 image=$2
+    local status=0
+    "$MKENTRY_CHECK" "${@:3}" "$image" >"$image.txt" || status=$?
+    if [ $status = 0 ] && ! grep -Eq '^(error|warning): ' "$image.txt"; then
+        echo "ok: $name passes without a finding"
+    else
+        printf 'FAIL: %s: status %s\n' "$name" "$status"
+        cat "$image.txt"
+        failed=1
+    fi
+    "$MKENTRY_CHECK" --json "${@:3}" "$image" >"$image.json" || true
+    sfdisk --json "$image" >"$image.sfdisk.json"
+    if python3 -c 'import json, sys
+ours, theirs = (json.load(open(path))["partitiontable"] for path in sys.argv[1:])
+sys.exit(any(ours[key] != theirs.get(key) for key in ours))' "$image.json" "$image.sfdisk.json"; then
+        echo "ok: $name: the JSON table is sfdisk's, in the keys it shares"
+    else
+        printf 'FAIL: %s: the JSON table differs from sfdisk --json\n' "$name"
+        diff "$image.json" "$image.sfdisk.json"
+        failed=1
+    fi
+}
+card() { rm -f "$1" && truncate -s 64M "$1"; }
+
+card "$scratch/sfdisk.img"
+sfdisk -q "$scratch/sfdisk.img" <<'END'
+label: dos
+start=2048, size=32768, type=c, bootable
+start=34816, type=83
+END
+clean sfdisk "$scratch/sfdisk.img" --reserve 16-2047
+
+card "$scratch/fdisk.img"
+fdisk "$scratch/fdisk.img" >/dev/null <<'END'
+o
+n
+p
+1
+2048
++16M
+t
+c
+a
+n
+p
+2
+34816
+
+w
+END
+clean fdisk "$scratch/fdisk.img" --reserve 16-2047
+
+card "$scratch/parted.img"
+parted -s "$scratch/parted.img" mklabel msdos \
+    mkpart primary fat32 1MiB 17MiB set 1 boot on set 1 lba on \
+    mkpart primary ext4 17MiB 100% 2>/dev/null # parted misses udevadm in containers
+clean parted "$scratch/parted.img" --reserve 16-2047
+
+# genimage ends the file after the last partition's data: check it for the
+# card it will be written to.
+mkdir -p "$scratch/genimage/in" "$scratch/genimage/root"
+head -c 20000 /dev/zero >"$scratch/genimage/in/loader.bin"
+cat >"$scratch/genimage/board.cfg" <<'END'
+image board.img {
+    hdimage {
+        partition-table-type = "mbr"
+        disk-signature = 0x5eed0001
+    }
+    partition loader {
+        in-partition-table = false
+        image = "loader.bin"
+        offset = 8K
+    }
+    partition boot {
+        partition-type = 0x0c
+        bootable = true
+        offset = 1M
+        size = 16M
+    }
+    partition root {
+        partition-type = 0x83
+        size = 47M
+    }
+}
+END
+(cd "$scratch/genimage" && genimage --config board.cfg --inputpath in --outputpath out \
+    --tmppath tmp --rootpath root >genimage.log 2>&1) || { cat "$scratch/genimage/genimage.log"; exit 1; }
+clean genimage "$scratch/genimage/out/board.img" --reserve 16-2047 --disk-size 64M
 
 exit $failed
