@@ -21,6 +21,9 @@ target_compile_options(mkentry_code INTERFACE -fno-exceptions -fno-rtti)
 # 64-bit file offsets on 32-bit targets too (ARMv7): without them stat and
 # open fail on an image file of 2 GiB or more.
 target_compile_definitions(mkentry_code INTERFACE _FILE_OFFSET_BITS=64)
+# 64-bit division on 32-bit ARM calls helpers of libgcc; g++ would take them
+# from the shared libgcc_s, a second library to load at every start.
+target_link_options(mkentry_code INTERFACE -static-libgcc)
 target_link_libraries(mkentry_code INTERFACE mkentry_warnings)
 
 # Hardening of the shipped binary.

@@ -104,6 +104,7 @@ int trouble(std::string_view what, std::string_view reason)
 }
 
 // A bad option argument, quoted as given.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): read as a sentence
 int bad_argument(std::string_view option, std::string_view arg, std::string_view why)
 {
     start_line(option);

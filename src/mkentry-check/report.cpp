@@ -168,9 +168,9 @@ void format_json(text& out, const checked_table& table, std::string_view device)
 {
     append(out, "{\n   \"partitiontable\": {\n      \"label\": \"dos\",\n      \"id\": \"0x");
     append_hex(out, table.identifier, 8);
-    append(out, "\",\n      \"device\": ");
-    append_json_string(out, device);
-    append(out, ",\n      \"unit\": \"sectors\",\n      \"sectorsize\": ");
+    append(out, "\",\n      \"device\": \"");
+    append_json_chars(out, device);
+    append(out, "\",\n      \"unit\": \"sectors\",\n      \"sectorsize\": ");
     append_number(out, table.disk.sector_size);
     append(out, ",\n      \"partitions\": [");
     // Partition devices are named as the kernel names them: sda1, but
@@ -182,14 +182,13 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         if (!is_used(entry)) {
             continue;
         }
-        append(out, first ? "\n         {\n            \"node\": " : ",{\n            \"node\": ");
+        append(out,
+               first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
         first = false;
-        text node;
-        append(node, device);
-        append(node, digit_last ? "p" : "");
-        append_number(node, slot);
-        append_json_string(out, node.view());
-        append(out, ",\n            \"start\": ");
+        append_json_chars(out, device);
+        append(out, digit_last ? "p" : "");
+        append_number(out, slot);
+        append(out, "\",\n            \"start\": ");
         append_number(out, entry.lba_begin);
         append(out, ",\n            \"size\": ");
         append_number(out, entry.lba_size);
@@ -216,11 +215,10 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         }
         append(out, "],\n         \"rule\": \"");
         append(out, info(found.what).name);
-        append(out, "\",\n         \"message\": ");
-        text message;
-        format_message(message, table, found);
-        append_json_string(out, message.view());
-        append(out, "\n      }");
+        // The messages are plain ASCII: nothing in them needs escaping.
+        append(out, "\",\n         \"message\": \"");
+        format_message(out, table, found);
+        append(out, "\"\n      }");
     }
     append(out, table.finding_count == 0 ? "]\n}\n" : "\n   ]\n}\n");
 }

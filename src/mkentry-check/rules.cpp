@@ -8,16 +8,25 @@
 namespace {
 
 constexpr std::uint8_t gpt_protective_type = 0xee;
-constexpr std::uint64_t mib = 1024 * 1024;
+constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 // The last sector an MBR can name, 2^32 - 1: readers keep sector numbers in
 // 32 bits.
 constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
 
-void add(checked_table& table, const finding& found)
+// Errors go before every warning, and each kind stays in the order found:
+// errors are what stops the image, so they are read first.
+void add(checked_table& table, rule what, std::uint8_t slot = 0, std::uint8_t other_slot = 0,
+         sector_range sectors = {0, 0})
 {
-    if (table.finding_count < table.findings.size()) {
-        table.findings[table.finding_count++] = found;
+    if (table.finding_count == table.findings.size()) {
+        return;
     }
+    std::size_t at = table.finding_count++;
+    while (is_error(what) && at > 0 && !is_error(table.findings[at - 1].what)) {
+        table.findings[at] = table.findings[at - 1];
+        --at;
+    }
+    table.findings[at] = {what, slot, other_slot, sectors};
 }
 
 constexpr bool is_extended(std::uint8_t type)
@@ -48,44 +57,44 @@ void check_slot(checked_table& table, std::uint8_t slot)
 {
     const partition_entry& entry = table.slots[slot - 1];
     if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80) {
-        add(table, {rule::bad_boot_flag, slot});
+        add(table, rule::bad_boot_flag, slot);
     }
     if (entry.part_type == gpt_protective_type) {
-        add(table, {rule::gpt_protective, slot});
+        add(table, rule::gpt_protective, slot);
     }
     if (!is_used(entry)) {
         return;
     }
     if (entry.lba_size == 0) {
-        add(table, {rule::size_zero, slot});
+        add(table, rule::size_zero, slot);
     }
     if (entry.lba_begin == 0) {
-        add(table, {rule::starts_at_zero, slot});
+        add(table, rule::starts_at_zero, slot);
     }
     if (entry.lba_size != 0 && end_of(entry) > table.disk.sectors) {
-        add(table, {rule::past_disk_end, slot});
+        add(table, rule::past_disk_end, slot);
     }
     if (end_of(entry) > mbr_sector_count) {
-        add(table, {rule::past_last_mbr_sector, slot});
+        add(table, rule::past_last_mbr_sector, slot);
     } else if (end_of(entry) == mbr_sector_count) {
         // 7-Zip adds the two in 32 bits, gets 0 and rejects the table.
-        add(table, {rule::ends_on_last_mbr_sector, slot});
+        add(table, rule::ends_on_last_mbr_sector, slot);
     }
     for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
         const sector_range& reserved = table.disk.reserved[i];
         const shared both = shared_sectors(entry, reserved.first, reserved.last + 1);
         if (entry.lba_size != 0 && both.first < both.end) {
-            add(table, {rule::over_reserved, slot, 0, {both.first, both.end - 1}});
+            add(table, rule::over_reserved, slot, 0, {both.first, both.end - 1});
         }
     }
     if (is_extended(entry.part_type)) {
-        add(table, {rule::extended, slot});
+        add(table, rule::extended, slot);
     }
     if (entry.part_type == 0) {
-        add(table, {rule::type_zero_used, slot});
+        add(table, rule::type_zero_used, slot);
     }
     if (entry.lba_begin % (mib / table.disk.sector_size) != 0) {
-        add(table, {rule::unaligned, slot});
+        add(table, rule::unaligned, slot);
     }
 }
 
@@ -99,7 +108,7 @@ void check_overlaps(checked_table& table, std::uint8_t slot)
         }
         const shared both = shared_sectors(entry, earlier.lba_begin, end_of(earlier));
         if (both.first < both.end) {
-            add(table, {rule::overlap, other, slot, {both.first, both.end - 1}});
+            add(table, rule::overlap, other, slot, {both.first, both.end - 1});
         }
     }
 }
@@ -122,7 +131,7 @@ void check_order(checked_table& table, std::uint8_t slot)
         }
     }
     if (latest != 0) {
-        add(table, {rule::out_of_order, slot, latest});
+        add(table, rule::out_of_order, slot, latest);
     }
 }
 
@@ -141,7 +150,7 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
     table.identifier = disk_identifier(sector);
     table.signature = {sector[signature_offset], sector[signature_offset + 1]};
     if (!has_signature(sector)) {
-        add(table, {rule::no_signature});
+        add(table, rule::no_signature);
     }
 
     std::uint8_t first_bootable = 0;
@@ -151,7 +160,7 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
         const partition_entry& entry = table.slots[slot - 1];
         if (entry.boot_flag == 0x80) {
             if (first_bootable != 0) {
-                add(table, {rule::several_bootable, slot, first_bootable});
+                add(table, rule::several_bootable, slot, first_bootable);
             } else {
                 first_bootable = slot;
             }
@@ -163,21 +172,9 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
         }
     }
     if (any_used && table.identifier == 0) {
-        add(table, {rule::no_disk_identifier});
+        add(table, rule::no_disk_identifier);
     }
 
-    // Errors first: they are what stops the image. Each keeps its place
-    // among its kind (std::stable_partition would allocate).
-    std::array<finding, max_findings> ordered{};
-    std::size_t count = 0;
-    for (const bool errors : {true, false}) {
-        for (std::size_t i = 0; i < table.finding_count; ++i) {
-            if (is_error(table.findings[i].what) == errors) {
-                ordered[count++] = table.findings[i];
-            }
-        }
-    }
-    table.findings = ordered;
     return table;
 }
 

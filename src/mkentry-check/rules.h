@@ -79,8 +79,8 @@ constexpr bool is_error(rule what) { return info(what).level == severity::error;
 
 // Sectors first to last, both included.
 struct sector_range {
-    std::uint64_t first = 0;
-    std::uint64_t last = 0;
+    std::uint64_t first;
+    std::uint64_t last;
 };
 
 // What the table is checked against.
@@ -93,10 +93,10 @@ struct disk_limits {
 };
 
 struct finding {
-    rule what = rule::no_signature;
-    std::uint8_t slot = 0;       // 1-4; 0 for the sector as a whole
-    std::uint8_t other_slot = 0; // the slot it is named with, or 0
-    sector_range sectors{};      // the sectors both claim: overlaps, reserved ranges
+    rule what;
+    std::uint8_t slot;       // 1-4; 0 for the sector as a whole
+    std::uint8_t other_slot; // the slot it is named with, or 0
+    sector_range sectors;    // the sectors both claim: overlaps, reserved ranges
 };
 
 // The signature; per slot its nine rules and one per reserved range; every
@@ -110,7 +110,7 @@ struct checked_table {
     std::array<partition_entry, slot_count> slots{};
     std::uint32_t identifier = 0;
     std::array<std::uint8_t, 2> signature{};
-    std::array<finding, max_findings> findings{};
+    std::array<finding, max_findings> findings; // the first finding_count of them
     std::size_t finding_count = 0;
 };
 

@@ -14,9 +14,9 @@ struct text {
     // Room for the JSON report at its largest: the device's name, at most
     // PATH_MAX (4096) bytes and six bytes for each when escaped, five times
     // over (the device and four nodes), with every finding. Left
-    // uninitialised: a static one is zero from the kernel, one on the stack
+    // uninitialised: a static one is zero from the kernel, one in a test
     // costs no memset.
-    std::array<char, 160 * 1024> data;
+    std::array<char, std::size_t{160} * 1024> data;
     std::size_t size = 0;
     bool overflowed = false; // something did not fit and was left out
 
@@ -32,6 +32,7 @@ void append_hex(text& out, std::uint64_t value, int digits);
 // A name as it may stand in a one-line message on a terminal: control
 // bytes and the backslash are escaped as C writes them (\n, \033, \\).
 void append_escaped(text& out, std::string_view name);
-// A JSON string, quotes included. Valid UTF-8 stays as it is; a byte that
-// is not part of it becomes U+FFFD, so the output is valid JSON for any name.
-void append_json_string(text& out, std::string_view value);
+// The inside of a JSON string, without its quotes. Valid UTF-8 stays as it
+// is; a byte that is not part of it becomes U+FFFD, so the output is valid
+// JSON for any name.
+void append_json_chars(text& out, std::string_view value);
