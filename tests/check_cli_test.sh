@@ -191,6 +191,7 @@ devices() {
     expect "${check[@]}" "$device" 1 "disk: 16384 sectors of 4096 bytes" ""
     expect "${check[@]}" --sector-size 512 "$device" 2 "" \
         "mkentry-check: $device: --sector-size 512 was given, but its sectors are 4096 bytes"
+    expect "${check[@]}" --disk-size 1000 "$device" 2 "" "mkentry-check: --disk-size: '1000' is less than one sector"
     losetup -d "$device"
 }
 

@@ -180,9 +180,6 @@ int main(int argc, char* argv[])
         return exit_trouble;
     }
     disk.sector_size = sector_size != 0 ? sector_size : 512;
-    if (disk_size_arg != nullptr && disk_size < disk.sector_size) {
-        return bad_argument("--disk-size", disk_size_arg, "is less than one sector");
-    }
 
     const char* path = argv[optind];
     const image_read image = read_image(path);
@@ -208,6 +205,9 @@ int main(int argc, char* argv[])
         append_number(out, disk.sector_size);
         append(out, "-byte sector)");
         return end_line();
+    }
+    if (disk_size_arg != nullptr && disk_size < disk.sector_size) {
+        return bad_argument("--disk-size", disk_size_arg, "is less than one sector");
     }
     disk.sectors = (disk_size_arg != nullptr ? disk_size : image.size_bytes) / disk.sector_size;
 
