@@ -64,7 +64,9 @@ constexpr entry_bytes encode_entry(const partition_entry& entry)
     return out;
 }
 
-constexpr std::uint32_t get_le32(const entry_bytes& in, std::size_t offset)
+// Read back least significant byte first, from an entry or a whole sector.
+template <std::size_t size>
+constexpr std::uint32_t get_le32(const std::array<std::uint8_t, size>& in, std::size_t offset)
 {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i) {

@@ -37,11 +37,7 @@ constexpr partition_entry read_slot(const sector_bytes& sector, std::size_t slot
 // whose identifier is 5eed0001.
 constexpr std::uint32_t disk_identifier(const sector_bytes& sector)
 {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(sector[identifier_offset + i]) << (8 * i);
-    }
-    return value;
+    return get_le32(sector, identifier_offset);
 }
 
 constexpr bool has_signature(const sector_bytes& sector)
