@@ -102,6 +102,8 @@ files() {
         "mkentry-check: --sector-size: '1000' is not 512, 1024, 2048 or 4096"
     expect "${check[@]}" --disk-size 2M --reserve 16-2047 --reserve 2048-2048 bad.img 1 \
         "error: slot 1 lies over reserved sectors 2048-2048" ""
+    expect "${check[@]}" --reserve 2048-18446744073709551615 bad.img 1 \
+        "error: slot 1 lies over reserved sectors 2048-2048" ""
     expect "${check[@]}" --reserve 10-5 bad.img 2 "" \
         "mkentry-check: --reserve: '10-5' is not FIRST-LAST, sectors with FIRST not above LAST"
     expect "${check[@]}" --reserve 10 bad.img 2 "" \

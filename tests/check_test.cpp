@@ -37,6 +37,7 @@ constexpr disk_limits disk = {131072}; // 64 MiB
 constexpr disk_limits disk_4k = {16384, 4096};
 constexpr disk_limits disk_8_tib = {std::uint64_t{1} << 34};
 constexpr disk_limits with_loader = {131072, 512, {{{16, 2047}, {4096, 4099}}}, 2};
+constexpr disk_limits reserved_to_the_last_sector = {131072, 512, {{{6000, UINT64_MAX}}}, 1};
 
 const table_case table_cases[] = {
     {"clean",
@@ -128,6 +129,12 @@ const table_case table_cases[] = {
      {"error: slot 1 lies over reserved sectors 1024-2047\n",
       "error: slot 1 lies over reserved sectors 4096-4099\n",
       "warning: slot 1 starts at sector 1024, not on a 1 MiB boundary (a multiple of 2048)\n"}},
+    {"reserved_up_to_sector_2_to_the_64_minus_1",
+     {{0, 0x83, 2048, 4096}, {0, 0x83, 8192, 2048}},
+     reserved_to_the_last_sector,
+     1,
+     {"error: slot 1 lies over reserved sectors 6000-6143\n",
+      "error: slot 2 lies over reserved sectors 8192-10239\n"}},
     {"overlap_by_one_sector",
      {{0, 0x83, 2048, 2048}, {0, 0x83, 4095, 2049}},
      disk,

@@ -41,17 +41,19 @@ constexpr std::uint64_t end_of(const partition_entry& entry)
     return std::uint64_t{entry.lba_begin} + entry.lba_size;
 }
 
-// The sectors two ranges [first, end) share; empty when first >= end.
-struct shared {
-    std::uint64_t first;
-    std::uint64_t end;
-};
-
-constexpr shared shared_sectors(const partition_entry& entry, std::uint64_t first,
-                                std::uint64_t end)
+// The sectors an entry shares with the range first to last, both included;
+// empty when first > last. Closed ranges, so that a range ending on sector
+// 2^64 - 1 needs no end past it.
+constexpr sector_range shared_sectors(const partition_entry& entry, sector_range other)
 {
-    return {std::max<std::uint64_t>(entry.lba_begin, first), std::min(end_of(entry), end)};
+    if (entry.lba_size == 0) {
+        return {1, 0};
+    }
+    return {std::max<std::uint64_t>(entry.lba_begin, other.first),
+            std::min(end_of(entry) - 1, other.last)};
 }
+
+constexpr bool is_empty(const sector_range& range) { return range.first > range.last; }
 
 void check_slot(checked_table& table, std::uint8_t slot)
 {
@@ -81,10 +83,9 @@ void check_slot(checked_table& table, std::uint8_t slot)
         add(table, rule::ends_on_last_mbr_sector, slot);
     }
     for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
-        const sector_range& reserved = table.disk.reserved[i];
-        const shared both = shared_sectors(entry, reserved.first, reserved.last + 1);
-        if (entry.lba_size != 0 && both.first < both.end) {
-            add(table, rule::over_reserved, slot, 0, {both.first, both.end - 1});
+        const sector_range both = shared_sectors(entry, table.disk.reserved[i]);
+        if (!is_empty(both)) {
+            add(table, rule::over_reserved, slot, 0, both);
         }
     }
     if (is_extended(entry.part_type)) {
@@ -106,9 +107,12 @@ void check_overlaps(checked_table& table, std::uint8_t slot)
         if (!is_used(earlier)) {
             continue;
         }
-        const shared both = shared_sectors(entry, earlier.lba_begin, end_of(earlier));
-        if (both.first < both.end) {
-            add(table, rule::overlap, other, slot, {both.first, both.end - 1});
+        if (earlier.lba_size == 0) {
+            continue;
+        }
+        const sector_range both = shared_sectors(entry, {earlier.lba_begin, end_of(earlier) - 1});
+        if (!is_empty(both)) {
+            add(table, rule::overlap, other, slot, both);
         }
     }
 }
