@@ -41,7 +41,8 @@ expect "--quiet" mkentry-check --q
 expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --help" mkentry-check -
 expect "--strict --sector-size" mkentry-check --s
 expect "4096" mkentry-check --sector-size 4
-expect "512 1024 2048 4096" mkentry-check --sector-size = ""
+expect "512 1024 2048 4096" mkentry-check --sector-size =
+expect "2048" mkentry-check --sector-size = 2
 expect "" mkentry-check --reserve 1
 expect "/dev/null" mkentry-check /dev/nul
 exit $failed
