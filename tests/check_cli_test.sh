@@ -78,6 +78,14 @@ files() {
     fi
     # A name's control bytes are escaped: one line, no escape sequence.
     expect "${check[@]}" $'new\nline\e[31m.img' 2 "" 'mkentry-check: new\nline\033[31m.img: No such file or directory'
+    # C1 control codes too, raw and in UTF-8 (0x9b is an escape sequence's
+    # start on some terminals); other UTF-8 passes.
+    expect "${check[@]}" $'\x9b[31m\xc2\x9b\xc3\xa9\xd1\x80.img' 2 "" \
+        'mkentry-check: \233[31m\302\233éр.img: No such file or directory'
+    # A name that would fill the buffer, escaped, is shortened; the reason stays.
+    printf -v huge '\1%.0s' {1..100000}
+    printf -v kept '\\001%.0s' {1..512}
+    expect "${check[@]}" "$huge" 2 "" "mkentry-check: $kept...$kept: File name too long"
     expect "${check[@]}" -h 0 "$usage" ""
     expect "${check[@]}" 2 "" "$usage"
     expect "${check[@]}" bad.img short.img 2 "" "$usage"

@@ -80,11 +80,19 @@ bool write_all(int fd, std::string_view bytes)
 
 // A line on standard error, "mkentry-check: WHAT: " and then the reason,
 // with WHAT escaped so that the line stays one line and no control byte
-// reaches the terminal. The status says the rest.
+// reaches the terminal. The status says the rest. A name of up to 128 KiB
+// (the kernel's limit for one argument) is shortened to its first and last
+// 512 bytes, so that the reason always fits.
 void start_line(std::string_view what)
 {
+    constexpr std::size_t kept = 512;
     out.size = 0;
     append(out, "mkentry-check: ");
+    if (what.size() > 2 * kept) {
+        append_escaped(out, what.substr(0, kept));
+        append(out, "...");
+        what.remove_prefix(what.size() - kept);
+    }
     append_escaped(out, what);
     append(out, ": ");
 }

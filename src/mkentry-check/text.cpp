@@ -88,21 +88,38 @@ void append_hex(text& out, std::uint64_t value, int digits)
 void append_escaped(text& out, std::string_view name)
 {
     constexpr std::string_view letters = "abtnvfr"; // \a (7) to \r (13)
-    for (const char c : name) {
+    const auto octal = [&out](unsigned char byte) {
+        const char digits[4] = {'\\', static_cast<char>('0' + (byte >> 6)),
+                                static_cast<char>('0' + ((byte >> 3) & 7)),
+                                static_cast<char>('0' + (byte & 7))};
+        append(out, {digits, 4});
+    };
+    while (!name.empty()) {
+        const char c = name[0];
         const auto byte = static_cast<unsigned char>(c);
+        std::size_t taken = 1;
         if (c == '\\') {
             append(out, "\\\\");
         } else if (byte >= 7 && byte <= 13) {
             append_char(out, '\\');
             append_char(out, letters[byte - 7]);
-        } else if (byte < 0x20 || byte == 0x7f) {
-            const char octal[4] = {'\\', static_cast<char>('0' + (byte >> 6)),
-                                   static_cast<char>('0' + ((byte >> 3) & 7)),
-                                   static_cast<char>('0' + (byte & 7))};
-            append(out, {octal, 4});
-        } else {
+        } else if (byte < 0x20 || (byte >= 0x7f && byte <= 0x9f)) {
+            // 0x80 to 0x9f are control codes too: 0x9b starts an escape
+            // sequence on some terminals.
+            octal(byte);
+        } else if (byte < 0x80) {
             append_char(out, c);
+        } else if ((taken = utf8_length(name)) == 0) {
+            taken = 1;
+            append_char(out, c); // a stray byte of another encoding
+        } else if (byte == 0xc2 && static_cast<unsigned char>(name[1]) <= 0x9f) {
+            // U+0080 to U+009F, the same control codes in UTF-8.
+            octal(byte);
+            octal(static_cast<unsigned char>(name[1]));
+        } else {
+            append(out, name.substr(0, taken));
         }
+        name.remove_prefix(taken);
     }
 }
 

@@ -30,7 +30,8 @@ void append_column(text& out, std::uint64_t value, std::size_t width);
 // Lower-case hex digits, at least the given number of them.
 void append_hex(text& out, std::uint64_t value, int digits);
 // A name as it may stand in a one-line message on a terminal: control
-// bytes and the backslash are escaped as C writes them (\n, \033, \\).
+// bytes (C0, DEL and C1, raw or in UTF-8) and the backslash are escaped
+// as C writes them (\n, \033, \233, \\).
 void append_escaped(text& out, std::string_view name);
 // The inside of a JSON string, without its quotes. Valid UTF-8 stays as it
 // is; a byte that is not part of it becomes U+FFFD, so the output is valid
