@@ -62,6 +62,7 @@ files() {
     expect "${check[@]}" bad.img 1 "$past_end" ""
     expect "${check[@]}" -q bad.img 1 "" ""
     expect "${check[@]}" plus100.img 1 "disk: 2048 sectors of 512 bytes" ""
+    expect "${check[@]}" plus100.img 1 "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: the last part sector is not part of the disk, and Raspberry Pi Imager refuses such a file" ""
     expect "${check[@]}" --quiet short.img 2 "" "mkentry-check: short.img: $not_disk"
     expect "${check[@]}" 511.img 2 "" "mkentry-check: 511.img: $not_disk"
     # stat says 0 bytes, yet it reads.
@@ -118,7 +119,7 @@ files() {
         "mkentry-check: --reserve: '10' is not FIRST-LAST, sectors with FIRST not above LAST"
     # A warning (identifier 0) fails only with --strict.
     expect "${check[@]}" --strict --disk-size 2M bad.img 1 \
-        "warning: disk identifier is 00000000: Linux names partitions by it (root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at byte 440" ""
+        "warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440" ""
     expect "${check[@]}" --json bad.img 1 '      "label": "dos",' ""
     expect "${check[@]}" --json -q bad.img 1 "" ""
     # Valid JSON for a name of any bytes.

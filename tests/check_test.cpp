@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "geometry.h"
 #include "report.h"
 #include "rules.h"
 
@@ -37,6 +38,7 @@ constexpr disk_limits disk = {131072}; // 64 MiB
 constexpr disk_limits disk_4k = {16384, 4096};
 constexpr disk_limits disk_8_tib = {std::uint64_t{1} << 34};
 constexpr disk_limits with_loader = {131072, 512, {{{16, 2047}, {4096, 4099}}}, 2};
+constexpr disk_limits ends_inside_a_sector = {2048, 512, {}, 0, 1048676};
 constexpr disk_limits reserved_to_the_last_sector = {131072, 512, {{{6000, UINT64_MAX}}}, 1};
 
 const table_case table_cases[] = {
@@ -200,11 +202,18 @@ const table_case table_cases[] = {
      {{0, 0x83, 2048, 2048}},
      disk,
      0,
-     {"warning: disk identifier is 00000000: Linux names partitions by it "
-      "(root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at "
-      "byte 440\n"},
+     {"warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so "
+      "/dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's "
+      "root=PARTUUID=00000000-01 still works); write one at byte 440\n"},
      {0x55, 0xaa},
      0},
+    {"image_ends_inside_a_sector",
+     {{0, 0x83, 1024, 1024}},
+     ends_inside_a_sector,
+     0,
+     {"warning: slot 1 starts at sector 1024, not on a 1 MiB boundary (a multiple of 2048)\n",
+      "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: the last "
+      "part sector is not part of the disk, and Raspberry Pi Imager refuses such a file\n"}},
     {"type_00_with_a_size",
      {{0, 0x00, 2048, 2048}},
      disk,
@@ -256,6 +265,72 @@ TEST_P(table, status_and_findings)
 INSTANTIATE_TEST_SUITE_P(rows, table, testing::ValuesIn(table_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
 
+// The disk's sector size and size from the options, the image's or the
+// device's size and the device's own sector size.
+struct geometry_case {
+    const char* name;
+    geometry_options asked;
+    std::uint64_t size_bytes;
+    std::uint32_t device_sector_size;
+    disk_geometry settled;
+};
+
+constexpr geometry_problem fine = geometry_problem::none;
+const geometry_case geometry_cases[] = {
+    {"image_file", {}, 1048576, 0, {fine, 512, 2048, 0}},
+    {"image_in_4096_byte_sectors", {4096}, 1048576, 0, {fine, 4096, 256, 0}},
+    {"image_ends_inside_a_sector", {}, 1048676, 0, {fine, 512, 2048, 1048676}},
+    {"part_sector_in_4096", {4096}, 1049600, 0, {fine, 4096, 256, 1049600}},
+    {"disk_size_for_a_short_image", {0, 67108864, true}, 20971520, 0, {fine, 512, 131072, 0}},
+    {"disk_size_rounded_down", {0, 1048575, true}, 1048576, 0, {fine, 512, 2047, 0}},
+    {"disk_size_below_a_sector",
+     {4096, 4095, true},
+     1048576,
+     0,
+     {geometry_problem::disk_size_too_small, 4096, 0, 0}},
+    {"image_shorter_than_a_sector",
+     {},
+     511,
+     0,
+     {geometry_problem::shorter_than_a_sector, 512, 0, 0}},
+    {"shorter_than_its_4096_byte_sector",
+     {4096},
+     4095,
+     0,
+     {geometry_problem::shorter_than_a_sector, 4096, 0, 0}},
+    {"device_sectors", {}, 67108864, 4096, {fine, 4096, 16384, 0}},
+    {"device_sectors_given_alike", {4096}, 67108864, 4096, {fine, 4096, 16384, 0}},
+    {"device_sectors_differ",
+     {512},
+     67108864,
+     4096,
+     {geometry_problem::sector_size_differs, 512, 0, 0}},
+    {"device_disk_size_in_its_sectors",
+     {0, 1000, true},
+     67108864,
+     4096,
+     {geometry_problem::disk_size_too_small, 4096, 0, 0}},
+    {"device_of_a_partial_sector_size", {}, 67109000, 512, {fine, 512, 131072, 0}},
+    {"largest_disk_size", {512, UINT64_MAX, true}, 1048576, 0, {fine, 512, 36028797018963967, 0}},
+};
+
+void PrintTo(const geometry_case& row, std::ostream* out) { *out << row.name; }
+
+class geometry : public testing::TestWithParam<geometry_case> {};
+
+TEST_P(geometry, settled)
+{
+    const geometry_case& row = GetParam();
+    const disk_geometry got = settle_geometry(row.asked, row.size_bytes, row.device_sector_size);
+    EXPECT_EQ(got.problem, row.settled.problem);
+    EXPECT_EQ(got.sector_size, row.settled.sector_size);
+    EXPECT_EQ(got.sectors, row.settled.sectors);
+    EXPECT_EQ(got.partial_image_bytes, row.settled.partial_image_bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(rows, geometry, testing::ValuesIn(geometry_cases),
+                         [](const auto& row_info) { return std::string(row_info.param.name); });
+
 // The JSON report whole: sfdisk --json's table, then the findings; a name
 // with a quote, a control byte and a byte that is not UTF-8.
 TEST(json, report_in_sfdisk_form)
@@ -299,7 +374,7 @@ TEST(json, report_in_sfdisk_form)
          "severity": "warning",
          "slots": [],
          "rule": "no_disk_identifier",
-         "message": "disk identifier is 00000000: Linux names partitions by it (root=PARTUUID=00000000-01), so two such disks in one board are mixed up; write one at byte 440"
+         "message": "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440"
       }
    ]
 }

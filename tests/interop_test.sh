@@ -163,7 +163,9 @@ clean parted "$scratch/parted.img" --reserve 16-2047
 # genimage ends the file after the last partition's data: check it for the
 # card it will be written to.
 mkdir -p "$scratch/genimage/in" "$scratch/genimage/root"
-head -c 20000 /dev/zero >"$scratch/genimage/in/loader.bin"
+# A loader of whole sectors: the image ends where its data ends, and one
+# that ends inside a sector is rightly warned about.
+head -c 20480 /dev/zero >"$scratch/genimage/in/loader.bin"
 cat >"$scratch/genimage/board.cfg" <<'END'
 image board.img {
     hdimage {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "arguments.h"
+#include "geometry.h"
 #include "image.h"
 #include "report.h"
 #include "rules.h"
@@ -55,6 +56,9 @@ constexpr std::string_view usage_text =
     "     --reserve=FIRST-LAST sectors no partition may touch, such as a boot\n"
     "                          loader's; up to 8 ranges\n"
     " -h, --help               this help\n"
+    "\n"
+    "Numbers are decimal: --reserve 010-017 is sectors 10 to 17 (where mkentry\n"
+    "reads 010 as octal 8).\n"
     "\n"
     "Exit status: 0 no error (warnings only, unless --strict), 1 errors,\n"
     "2 IMAGE unreadable or wrong usage.\n";
@@ -138,8 +142,7 @@ int main(int argc, char* argv[])
     bool quiet = false;
     bool json = false;
     bool strict = false;
-    std::uint32_t sector_size = 0; // 0: not given
-    std::uint64_t disk_size = 0;   // 0: not given
+    geometry_options asked;
     const char* disk_size_arg = nullptr;
     disk_limits disk;
     int opt = 0;
@@ -155,13 +158,14 @@ int main(int argc, char* argv[])
             strict = true;
             break;
         case opt_sector_size:
-            if (!parse_sector_size(optarg, sector_size)) {
+            if (!parse_sector_size(optarg, asked.sector_size)) {
                 return bad_argument("--sector-size", optarg, "is not 512, 1024, 2048 or 4096");
             }
             break;
         case opt_disk_size:
             disk_size_arg = optarg;
-            if (!parse_disk_size(optarg, disk_size)) {
+            asked.disk_size_given = true;
+            if (!parse_disk_size(optarg, asked.disk_size)) {
                 return bad_argument("--disk-size", optarg,
                                     "is not a size in bytes, or in K, M, G or T of them");
             }
@@ -187,37 +191,37 @@ int main(int argc, char* argv[])
         (void)write_all(STDERR_FILENO, usage_text);
         return exit_trouble;
     }
-    disk.sector_size = sector_size != 0 ? sector_size : 512;
 
     const char* path = argv[optind];
     const image_read image = read_image(path);
     if (!image.ok()) {
         return trouble(path, image.failure);
     }
-    if (image.device_sector_size != 0) {
-        // A block device's table counts in the kernel's sectors.
-        if (sector_size != 0 && sector_size != image.device_sector_size) {
-            start_line(path);
-            append(out, "--sector-size ");
-            append_number(out, sector_size);
-            append(out, " was given, but its sectors are ");
-            append_number(out, image.device_sector_size);
-            append(out, " bytes");
-            return end_line();
-        }
-        disk.sector_size = image.device_sector_size;
-    } else if (image.size_bytes < disk.sector_size) {
-        // What stat calls empty is no disk, even if it reads (/proc).
+    const disk_geometry geometry =
+        settle_geometry(asked, image.size_bytes, image.device_sector_size);
+    switch (geometry.problem) {
+    case geometry_problem::none:
+        break;
+    case geometry_problem::sector_size_differs:
+        start_line(path);
+        append(out, "--sector-size ");
+        append_number(out, asked.sector_size);
+        append(out, " was given, but its sectors are ");
+        append_number(out, image.device_sector_size);
+        append(out, " bytes");
+        return end_line();
+    case geometry_problem::shorter_than_a_sector:
         start_line(path);
         append(out, "not a disk image (shorter than one ");
-        append_number(out, disk.sector_size);
+        append_number(out, geometry.sector_size);
         append(out, "-byte sector)");
         return end_line();
-    }
-    if (disk_size_arg != nullptr && disk_size < disk.sector_size) {
+    case geometry_problem::disk_size_too_small:
         return bad_argument("--disk-size", disk_size_arg, "is less than one sector");
     }
-    disk.sectors = (disk_size_arg != nullptr ? disk_size : image.size_bytes) / disk.sector_size;
+    disk.sector_size = geometry.sector_size;
+    disk.sectors = geometry.sectors;
+    disk.partial_image_bytes = geometry.partial_image_bytes;
 
     const checked_table table = check_table(image.mbr, disk);
     const int status = fails(table, strict) ? exit_errors : exit_clean;

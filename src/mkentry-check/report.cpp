@@ -114,9 +114,17 @@ void format_message(text& out, const checked_table& table, const finding& found)
         append(out, ")");
         break;
     case rule::no_disk_identifier:
-        append(out, "disk identifier is 00000000: Linux names partitions by it"
-                    " (root=PARTUUID=00000000-01), so two such disks in one board are"
-                    " mixed up; write one at byte 440");
+        append(out, "disk identifier is 00000000: libblkid then gives no partition a PARTUUID,"
+                    " so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the"
+                    " kernel's root=PARTUUID=00000000-01 still works); write one at byte 440");
+        break;
+    case rule::partial_sector:
+        append(out, "the image is ");
+        append_number(out, table.disk.partial_image_bytes);
+        append(out, " bytes, not a whole number of ");
+        append_number(out, table.disk.sector_size);
+        append(out, "-byte sectors: the last part sector is not part of the disk, and"
+                    " Raspberry Pi Imager refuses such a file");
         break;
     }
 }

@@ -178,6 +178,9 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
     if (any_used && table.identifier == 0) {
         add(table, rule::no_disk_identifier);
     }
+    if (disk.partial_image_bytes != 0) {
+        add(table, rule::partial_sector);
+    }
 
     return table;
 }

@@ -32,6 +32,7 @@ enum class rule : std::uint8_t {
     type_zero_used,
     unaligned,
     no_disk_identifier,
+    partial_sector,
 };
 
 enum class severity : std::uint8_t { error, warning };
@@ -42,7 +43,7 @@ struct rule_info {
     std::string_view name; // stable, for scripts that read the JSON report
 };
 
-inline constexpr std::array<rule_info, 16> rule_table = {{
+inline constexpr std::array<rule_info, 17> rule_table = {{
     {rule::no_signature, severity::error, "no_signature"},
     {rule::bad_boot_flag, severity::error, "bad_boot_flag"},
     {rule::gpt_protective, severity::error, "gpt_protective"},
@@ -60,6 +61,7 @@ inline constexpr std::array<rule_info, 16> rule_table = {{
     {rule::type_zero_used, severity::warning, "type_zero_used"},
     {rule::unaligned, severity::warning, "unaligned"},
     {rule::no_disk_identifier, severity::warning, "no_disk_identifier"},
+    {rule::partial_sector, severity::warning, "partial_sector"},
 }};
 
 constexpr const rule_info& info(rule what) { return rule_table[static_cast<std::size_t>(what)]; }
@@ -90,6 +92,7 @@ struct disk_limits {
     std::uint32_t sector_size = 512;                   // bytes; the unit of every sector number
     std::array<sector_range, max_reserved> reserved{}; // no used slot may touch these
     std::size_t reserved_count = 0;
+    std::uint64_t partial_image_bytes = 0; // an image file's size when it ends inside a sector
 };
 
 struct finding {
@@ -101,8 +104,8 @@ struct finding {
 
 // The signature; per slot its nine rules and one per reserved range; every
 // slot but one bootable too many; an overlap for each of the six pairs;
-// each slot but the first out of order; the identifier.
-inline constexpr std::size_t max_findings = 1 + (9 + max_reserved) * slot_count + 3 + 6 + 3 + 1;
+// each slot but the first out of order; the identifier; a part sector.
+inline constexpr std::size_t max_findings = 1 + (9 + max_reserved) * slot_count + 3 + 6 + 3 + 2;
 
 // The table as read, and what was found, errors first.
 struct checked_table {
