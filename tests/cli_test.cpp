@@ -59,9 +59,9 @@ struct cli_case {
     args arguments;
     std::string out;
     err_is err = err_is::empty;
-    // The diagnostic quotes the option's name from the option table, so a
-    // misspelt or lengthened name shows in it.
-    const char* diagnostic_quotes = "";
+    // What the diagnostic quotes: the option as given, or its name from the
+    // option table, so that a misspelt or lengthened name shows in it.
+    const char* diagnostic_quotes = nullptr;
 };
 
 const std::string fat32_example("\x80\xff\xff\xff\x0c\xff\xff\xff\x00\x01\x00\x00\x00\x02\x00\x00",
@@ -102,13 +102,22 @@ const cli_case cli_cases[] = {
     {"type_low_byte", {"-t", "0x183"}, with_type('\x83')},
     {"type_256_is_zero", {"-t", "256"}, with_type('\x00')},
     {"type_saturated_first", {"-t", "4294967296"}, with_type('\xff')},
-    {"unknown_option", {"-x"}, default_entry_bytes, err_is::diagnostic},
-    {"unknown_long_option", {"--bogus", "-m"}, default_entry_bytes + magic, err_is::diagnostic},
+    {"unknown_option", {"-x"}, default_entry_bytes, err_is::diagnostic, "-- 'x'"},
+    {"unknown_long_option",
+     {"--bogus", "-m"},
+     default_entry_bytes + magic,
+     err_is::diagnostic,
+     "'--bogus'"},
     {"missing_argument",
      {"-c", "-b"},
      std::string("\x80", 1) + default_entry_bytes.substr(1),
-     err_is::diagnostic},
-    {"ambiguous_prefix", {"--b=5"}, default_entry_bytes, err_is::diagnostic},
+     err_is::diagnostic,
+     "-- 'b'"},
+    {"ambiguous_prefix",
+     {"--b=5"},
+     default_entry_bytes,
+     err_is::diagnostic,
+     "'--begin' '--bootable'"},
     {"argument_to_flag", {"--magic=1"}, default_entry_bytes, err_is::diagnostic, "'--magic'"},
     {"argument_to_help", {"--help=1"}, default_entry_bytes, err_is::diagnostic, "'--help'"},
     {"argument_to_bootable",
@@ -156,6 +165,7 @@ TEST_P(cli, writes_expected_bytes)
     case err_is::diagnostic:
         EXPECT_NE(r.err, "");
         EXPECT_EQ(r.err.find("Usage:"), std::string::npos);
+        ASSERT_NE(c.diagnostic_quotes, nullptr) << "a diagnostic row says what it quotes";
         EXPECT_NE(r.err.find(c.diagnostic_quotes), std::string::npos) << r.err;
         break;
     }
