@@ -22,6 +22,13 @@ put() { # image, offset, bytes as printf octal escapes
     # shellcheck disable=SC2059 # the bytes are the format
     printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
+entry() { # flag, type, first sector, size: printf octal escapes of the 16 bytes
+    printf '\\%03o\\377\\377\\377\\%03o\\377\\377\\377' "$1" "$2"
+    local value shift
+    for value in "$3" "$4"; do
+        for shift in 0 8 16 24; do printf '\\%03o' $(((value >> shift) & 255)); done
+    done
+}
 # Slot 1 runs one sector past the end of the 1 MiB disk: sectors 2048-2048.
 truncate -s 1M bad.img
 put bad.img 446 '\0\377\377\377\203\377\377\377\0\10\0\0\1\0\0\0'
@@ -141,8 +148,8 @@ files() {
     cat >5g.want <<'EOF'
 disk: 10485760 sectors of 512 bytes
 disk identifier: 5eed0001
-slot boot type      first    sectors       last
-   1   00   83       2048   10483712   10485759
+part boot type      first    sectors       last partuuid
+   1   00   83       2048   10483712   10485759 5eed0001-01
    2   00   00          0          0          -
    3   00   00          0          0          -
    4   00   00          0          0          -
@@ -155,9 +162,9 @@ EOF
     cat >3t.want <<'EOF'
 disk: 6442450944 sectors of 512 bytes
 disk identifier: 5eed0001
-slot boot type      first    sectors       last
-   1   00   83       2048 4294965248 4294967295
-   2   00   83          0   16777216   16777215
+part boot type      first    sectors       last partuuid
+   1   00   83       2048 4294965248 4294967295 5eed0001-01
+   2   00   83          0   16777216   16777215 5eed0001-02
    3   00   00          0          0          -
    4   00   00          0          0          -
 error: slot 2 starts at sector 0, over the partition table itself
@@ -165,8 +172,33 @@ error: slot 1 overlaps slot 2 (sectors 2048-16777215)
 warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size in 32 bits, gets 0 and rejects the table
 warning: slot 2 (sector 0) starts before slot 1 (sector 2048): 7-Zip rejects partitions out of disk order
 EOF
-    for size in 5g 3t; do
-        "${check[@]}" "$size.img" >"$size.txt"
+    # A chain of two EBRs in 4096-byte sectors: each EBR is read at its
+    # sector's first byte, in the disk's own sector size.
+    truncate -s 64M chain.img
+    put chain.img 440 '\42\0\355\136'
+    put chain.img 446 "$(entry 128 0x0c 256 4096)$(entry 0 0x0f 4352 12032)"
+    put chain.img 510 '\125\252'
+    put chain.img $((4352 * 4096 + 446)) "$(entry 0 0x83 256 4096)$(entry 0 0x05 4352 7680)"
+    put chain.img $((4352 * 4096 + 510)) '\125\252'
+    put chain.img $((8704 * 4096 + 446)) "$(entry 0 0x82 256 7424)"
+    put chain.img $((8704 * 4096 + 510)) '\125\252'
+    cat >chain.want <<'EOF'
+disk: 16384 sectors of 4096 bytes
+disk identifier: 5eed0022
+part boot type      first    sectors       last partuuid               ebr
+   1   80   0c        256       4096       4351 5eed0022-01
+   2   00   0f       4352      12032      16383 5eed0022-02
+   3   00   00          0          0          -
+   4   00   00          0          0          -
+   5   00   83       4608       4096       8703 5eed0022-05           4352
+   6   00   82       8960       7424      16383 5eed0022-06           8704
+EOF
+    # In 512-byte sectors the first EBR is elsewhere, and holds nothing.
+    expect "${check[@]}" chain.img 1 "error: partition 5 (EBR at sector 4352): no 55 aa signature at byte 510 (found 00 00): every reader ends the chain there" ""
+    for size in 5g 3t chain; do
+        options=()
+        [ $size = chain ] && options=(--sector-size 4096)
+        "${check[@]}" "${options[@]}" "$size.img" >"$size.txt"
         if diff -u "$size.want" "$size.txt"; then echo "ok: $size.img"; else failed=1; fi
     done
 }

@@ -3,6 +3,7 @@
 
 // The table rules: crafted sectors, each with a disk size, and the status
 // and the findings, word for word, that mkentry-check gives for them.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <ostream>
@@ -24,6 +25,13 @@ struct slot_bytes {
     std::uint32_t size = 0;
 };
 
+// One EBR of a chain: its sector and its entries, as mkentry writes them.
+struct ebr_bytes {
+    std::uint64_t sector;
+    std::vector<slot_bytes> entries;
+    std::array<std::uint8_t, 2> signature = {0x55, 0xaa};
+};
+
 struct table_case {
     const char* name;
     std::vector<slot_bytes> slots; // slot 1 first; the rest stay zero
@@ -32,6 +40,9 @@ struct table_case {
     std::vector<std::string> findings; // in the order they are printed
     std::array<std::uint8_t, 2> signature = {0x55, 0xaa};
     std::uint32_t identifier = 0x5eed0001;
+    std::vector<ebr_bytes> ebrs;  // every other sector reads as zeros
+    std::uint64_t unreadable = 0; // a sector whose read fails, if not 0
+    bool endless = false;         // an EBR every 4096 sectors from 34816 on, each to the next
 };
 
 constexpr disk_limits disk = {131072}; // 64 MiB
@@ -40,6 +51,14 @@ constexpr disk_limits disk_8_tib = {std::uint64_t{1} << 34};
 constexpr disk_limits with_loader = {131072, 512, {{{16, 2047}, {4096, 4099}}}, 2};
 constexpr disk_limits ends_inside_a_sector = {2048, 512, {}, 0, 1048676};
 constexpr disk_limits reserved_to_the_last_sector = {131072, 512, {{{6000, UINT64_MAX}}}, 1};
+
+const slot_bytes boot = {0x80, 0x0c, 2048, 32768};
+const slot_bytes extended = {0, 0x0f, 34816, 96256};
+const slot_bytes data5 = {0, 0x83, 2048, 32768};
+const slot_bytes link6 = {0, 0x05, 34816, 61440};
+const slot_bytes swap6 = {0, 0x82, 2048, 59392};
+const ebr_bytes ebr5 = {34816, {data5, link6}};
+const ebr_bytes ebr6 = {69632, {swap6}};
 
 const table_case table_cases[] = {
     {"clean",
@@ -188,16 +207,276 @@ const table_case table_cases[] = {
      disk,
      0,
      {"warning: slot 3 is marked bootable, and so is slot 2\n"}},
-    {"extended",
-     {{0, 0x0f, 2048, 2048}},
+    // A chain as a build script writes it: boot, then an extended slot of
+    // two logical partitions, each EBR 2048 sectors before its partition.
+    {"chain", {boot, extended}, disk, 0, {}, {0x55, 0xaa}, 0x5eed0001, {ebr5, ebr6}},
+    {"chain_of_type_05",
+     {boot, {0, 0x05, 34816, 96256}},
      disk,
      0,
-     {"warning: slot 1 has extended type 0f: the logical partitions inside it are not checked\n"}},
-    {"extended_05",
-     {{0, 0x05, 2048, 2048}},
+     {},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, ebr6}},
+    {"extended_slot_without_a_logical",
+     {boot, extended},
      disk,
      0,
-     {"warning: slot 1 has extended type 05: the logical partitions inside it are not checked\n"}},
+     {},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {}}}},
+    {"ebr_without_signature",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): no 55 aa signature at byte 510 (found 00 00): "
+      "every reader ends the chain there\n"}},
+    {"second_ebr_without_signature",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 6 (EBR at sector 69632): no 55 aa signature at byte 510 (found 55 00): "
+      "every reader ends the chain there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, {69632, {swap6}, {0x55, 0}}}},
+    {"link_to_its_own_ebr",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): the link points back to the EBR at sector 34816: "
+      "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x05, 0, 61440}}}}},
+    {"link_back_to_an_earlier_ebr",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 6 (EBR at sector 69632): the link points back to the EBR at sector 34816: "
+      "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, {69632, {swap6, {0, 0x05, 0, 61440}}}}},
+    {"logical_written_as_absolute",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 6 (EBR at sector 69632) lies at sectors 141312-200703, outside the "
+      "extended partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there\n",
+      "error: partition 6 (EBR at sector 69632) ends at sector 200703, past the end of the disk "
+      "(sectors 0-131071)\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, {69632, {{0, 0x82, 71680, 59392}}}}},
+    {"link_counted_from_its_own_ebr",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 7 (EBR at sector 65536): no 55 aa signature at byte 510 (found 00 00): "
+      "every reader ends the chain there\n",
+      "error: partition 5 (EBR at sector 34816) lies over the EBR at sector 65536: writing it "
+      "destroys the chain\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x05, 34816, 30720}}},
+      {69632, {{0, 0x82, 2048, 28672}, {0, 0x05, 30720, 30720}}},
+      {100352, {{0, 0x83, 2048, 28672}}}}},
+    {"link_of_type_83",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): entry 2, the link, has type 83, not 05 or 0f: "
+      "Linux makes it a partition, EDK2 ends the chain there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x83, 34816, 61440}}}}},
+    {"link_of_size_0",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the "
+      "chain there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x05, 34816, 0}}}, ebr6}},
+    {"link_of_type_85",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): the link has type 85: EDK2 follows only 05 and "
+      "0f and ends the chain there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x85, 34816, 61440}}}, ebr6}},
+    {"slot_of_type_85",
+     {boot, {0, 0x85, 34816, 96256}},
+     disk,
+     1,
+     {"error: slot 2 has extended type 85: EDK2 follows only 05 and 0f, so UEFI sees none of its "
+      "logical partitions\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, ebr6}},
+    {"partition_in_entry_3",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 6 (EBR at sector 69632): entry 3 is used: EDK2 reads only entry 1, the "
+      "partition, and entry 2, the link\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, {69632, {{}, {}, swap6}}}},
+    {"link_before_the_partition",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): entry 1 is a link (type 05) and entry 2 holds "
+      "the partition: EDK2 follows entry 1 and skips the partition\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {link6, data5}}, ebr6}},
+    {"ebr_with_a_link_and_no_partition",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): a link but no partition in entry 1: EDK2 ends "
+      "the chain there, before the partitions after it\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{}, link6}}, ebr6}},
+    {"logical_of_size_0",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816) has type 83 but size 0: Linux makes no partition "
+      "of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain "
+      "there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x83, 2048, 0}, link6}}, ebr6}},
+    {"logical_of_type_00",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816) has type 00 but size 32768: Linux makes it a "
+      "partition, U-Boot and GRUB do not and number the partitions after it differently\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x00, 2048, 32768}, link6}}, ebr6}},
+    {"logical_at_its_own_ebr",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816) starts at its own EBR (first sector 0): its "
+      "contents overwrite the chain\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x83, 0, 32768}, link6}}, ebr6}},
+    {"logical_over_a_slot",
+     {boot, extended, {0, 0x83, 100000, 10000}},
+     disk,
+     1,
+     {"error: slot 2 overlaps slot 3 (sectors 100000-109999)\n",
+      "error: partition 6 (EBR at sector 69632) overlaps slot 3 (sectors 100000-109999)\n",
+      "warning: slot 3 starts at sector 100000, not on a 1 MiB boundary (a multiple of 2048)\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, ebr6}},
+    {"logicals_overlap",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816) lies over the EBR at sector 69632: writing it "
+      "destroys the chain\n",
+      "error: partition 6 (EBR at sector 69632) overlaps partition 5 (sectors 71680-76863)\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x83, 2048, 40000}, link6}}, ebr6}},
+    {"logical_over_reserved_sectors",
+     {boot, extended},
+     {131072, 512, {{{40000, 40000}}}, 1},
+     1,
+     {"error: slot 2 lies over reserved sectors 40000-40000\n",
+      "error: partition 5 (EBR at sector 34816) lies over reserved sectors 40000-40000\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {ebr5, ebr6}},
+    {"bad_boot_flag_in_an_ebr",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): entry 1 has boot flag 01, not 00 or 80: U-Boot "
+      "skips the entry, GRUB reads no partition from there on\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0x01, 0x83, 2048, 32768}, link6}}, ebr6}},
+    {"two_extended_slots",
+     {boot, {0, 0x0f, 34816, 65536}, {0, 0x05, 100352, 30720}},
+     disk,
+     1,
+     {"error: slot 3 is a second extended partition, after slot 2: U-Boot and GRUB follow only "
+      "the first one's chain\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5}}, {100352, {{0, 0x83, 2048, 28672}}}}},
+    {"link_outside_the_extended_slot",
+     {boot, {0, 0x0f, 34816, 65536}},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, "
+      "outside the extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain "
+      "there\n",
+      "error: partition 6 (EBR at sector 104816): no 55 aa signature at byte 510 (found 00 00): "
+      "every reader ends the chain there\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x05, 70000, 2048}}}}},
+    {"link_past_the_disk",
+     {boot, extended},
+     disk,
+     1,
+     {"error: partition 5 (EBR at sector 34816): the link points to sectors "
+      "4295002111-4295002111, outside the extended partition in slot 2 (sectors 34816-131071): "
+      "EDK2 ends the chain there\n",
+      "error: partition 5 (EBR at sector 34816): the link points to sector 4295002111, past the "
+      "end of the disk (sectors 0-131071)\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {data5, {0, 0x05, 4294967295, 1}}}}},
+    {"logicals_out_of_disk_order",
+     {boot, extended},
+     disk,
+     0,
+     {"warning: partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 "
+      "(sector 88064): 7-Zip rejects partitions out of disk order\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x83, 53248, 32768}, link6}}, {69632, {{0, 0x82, 2048, 14336}}}}},
+    {"unaligned_logical",
+     {boot, extended},
+     disk,
+     0,
+     {"warning: partition 5 (EBR at sector 34816) starts at sector 34879, not on a 1 MiB "
+      "boundary (a multiple of 2048)\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {{34816, {{0, 0x83, 63, 32768}, link6}}, ebr6}},
+    {"ebr_unreadable", {boot, extended}, disk, 0, {}, {0x55, 0xaa}, 0x5eed0001, {ebr5}, 69632},
+    // An EBR every 4096 sectors, each with a partition and a link to the
+    // next: Linux stops at partition 255.
+    {"chain_longer_than_linux_reads",
+     {boot, {0, 0x0f, 34816, 2000000}},
+     disk_8_tib,
+     1,
+     {"error: partition 256 (EBR at sector 1062912): the chain goes on past partition 255 or 256 "
+      "EBRs, more than Linux reads\n"},
+     {0x55, 0xaa},
+     0x5eed0001,
+     {},
+     0,
+     true},
     {"no_disk_identifier",
      {{0, 0x83, 2048, 2048}},
      disk,
@@ -223,24 +502,58 @@ const table_case table_cases[] = {
     {"empty_table_needs_no_identifier", {}, disk, 0, {}, {0x55, 0xaa}, 0},
 };
 
-sector_bytes sector_of(const table_case& row)
+sector_bytes sector_of(const std::vector<slot_bytes>& slots, std::uint32_t identifier,
+                       std::array<std::uint8_t, 2> signature)
 {
     sector_bytes sector{};
-    for (std::size_t i = 0; i < row.slots.size(); ++i) {
+    for (std::size_t i = 0; i < slots.size(); ++i) {
         partition_entry entry;
-        entry.boot_flag = row.slots[i].flag;
-        entry.part_type = row.slots[i].type;
-        entry.lba_begin = row.slots[i].first;
-        entry.lba_size = row.slots[i].size;
+        entry.boot_flag = slots[i].flag;
+        entry.part_type = slots[i].type;
+        entry.lba_begin = slots[i].first;
+        entry.lba_size = slots[i].size;
         const entry_bytes bytes = encode_entry(entry);
         std::copy(bytes.begin(), bytes.end(), sector.begin() + 446 + 16 * static_cast<long>(i));
     }
     for (std::size_t i = 0; i < 4; ++i) {
-        sector[440 + i] = static_cast<std::uint8_t>(row.identifier >> (8 * i));
+        sector[440 + i] = static_cast<std::uint8_t>(identifier >> (8 * i));
     }
-    sector[510] = row.signature[0];
-    sector[511] = row.signature[1];
+    sector[510] = signature[0];
+    sector[511] = signature[1];
     return sector;
+}
+
+sector_bytes sector_of(const table_case& row)
+{
+    return sector_of(row.slots, row.identifier, row.signature);
+}
+
+// The disk of a row, held in memory: its EBRs, zeros elsewhere.
+const char* read_row_sector(const void* memory, std::uint64_t sector, sector_bytes& out)
+{
+    const auto& row = *static_cast<const table_case*>(memory);
+    if (sector >= row.disk.sectors) {
+        ADD_FAILURE() << "sector " << sector << " is past the disk";
+    }
+    if (sector == row.unreadable) {
+        return "Input/output error";
+    }
+    out = {};
+    if (row.endless) {
+        const auto next = static_cast<std::uint32_t>(sector - 34816 + 4096);
+        out = sector_of({{0, 0x83, 2048, 2048}, {0, 0x05, next, 4096}}, 0, {0x55, 0xaa});
+    }
+    for (const ebr_bytes& ebr : row.ebrs) {
+        if (ebr.sector == sector) {
+            out = sector_of(ebr.entries, 0, ebr.signature);
+        }
+    }
+    return nullptr;
+}
+
+checked_table check_row(const table_case& row)
+{
+    return check_table(sector_of(row), row.disk, {read_row_sector, &row});
 }
 
 // A failing row is named, not dumped byte by byte.
@@ -251,7 +564,7 @@ class table : public testing::TestWithParam<table_case> {};
 TEST_P(table, status_and_findings)
 {
     const table_case& row = GetParam();
-    const checked_table checked = check_table(sector_of(row), row.disk);
+    const checked_table checked = check_row(row);
     std::vector<std::string> findings;
     for (std::size_t i = 0; i < checked.finding_count; ++i) {
         text line;
@@ -260,10 +573,32 @@ TEST_P(table, status_and_findings)
     }
     EXPECT_EQ(findings, row.findings);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
+    EXPECT_EQ(checked.failure.sector, row.unreadable);
+    EXPECT_EQ(checked.failure.reason != nullptr, row.unreadable != 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, table, testing::ValuesIn(table_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
+
+// Linux numbers partitions on past the four slots, and forms PARTUUIDs
+// with the number in hex.
+TEST(report, logical_partitions_listed_with_their_ebr)
+{
+    const table_case& endless = *std::find_if(std::begin(table_cases), std::end(table_cases),
+                                              [](const table_case& row) { return row.endless; });
+    text out;
+    format_report(out, check_row(endless), size_source::image);
+    EXPECT_NE(out.view().find("\npart boot type      first    sectors       last partuuid      "
+                              "         ebr\n   1   80   0c       2048      32768      34815 "
+                              "5eed0001-01\n"),
+              std::string::npos);
+    EXPECT_NE(out.view().find("\n  10   00   83      57344       2048      59391 5eed0001-0a     "
+                              "     55296\n"),
+              std::string::npos);
+    EXPECT_NE(out.view().find("\n 255   00   83    1060864       2048    1062911 5eed0001-ff     "
+                              "   1058816\n"),
+              std::string::npos);
+}
 
 // The disk's sector size and size from the options, the image's or the
 // device's size and the device's own sector size.
@@ -336,9 +671,12 @@ INSTANTIATE_TEST_SUITE_P(rows, geometry, testing::ValuesIn(geometry_cases),
 TEST(json, report_in_sfdisk_form)
 {
     const table_case row = {
-        "", {{0x80, 0x0c, 2048, 32768}, {0, 0x83, 30720, 2048}}, disk, 1, {}, {0x55, 0xaa}, 0};
+        "",   {{0x80, 0x0c, 2048, 32768}, {0, 0x83, 30720, 2048}, {0, 0x05, 65536, 65536}},
+        disk, 1,
+        {},   {0x55, 0xaa},
+        0,    {{65536, {{0, 0x83, 2048, 63488}}}}};
     text out;
-    format_json(out, check_table(sector_of(row), row.disk),
+    format_json(out, check_row(row),
                 "a\"b\x1b\xff"
                 "c7");
     EXPECT_EQ(out.view(), R"json({
@@ -354,12 +692,26 @@ TEST(json, report_in_sfdisk_form)
             "start": 2048,
             "size": 32768,
             "type": "c",
+            "partuuid": "00000000-01",
             "bootable": true
          },{
             "node": "a\"b\u001b\ufffdc7p2",
             "start": 30720,
             "size": 2048,
-            "type": "83"
+            "type": "83",
+            "partuuid": "00000000-02"
+         },{
+            "node": "a\"b\u001b\ufffdc7p3",
+            "start": 65536,
+            "size": 65536,
+            "type": "5",
+            "partuuid": "00000000-03"
+         },{
+            "node": "a\"b\u001b\ufffdc7p5",
+            "start": 67584,
+            "size": 63488,
+            "type": "83",
+            "partuuid": "00000000-05"
          }
       ]
    },

@@ -100,7 +100,8 @@ check "four partitions" "$image" "2048 65536 ef 1
 231424 12288 82 0"
 
 # Tables written by the field's own tools, for a 64 MiB card with a boot
-# loader's raw sectors at 8 KiB (sectors 16-2047).
+# loader's raw sectors at 8 KiB (sectors 16-2047), with four slots at most
+# and with logical partitions in an extended one.
 clean() { # name, image, then mkentry-check's options
     local name=$1 image=$2
     local status=0
@@ -114,8 +115,11 @@ clean() { # name, image, then mkentry-check's options
     fi
     "$MKENTRY_CHECK" --json "${@:3}" "$image" >"$image.json" || true
     sfdisk --json "$image" >"$image.sfdisk.json"
+    # sfdisk names no PARTUUID; every other key and value must be its own.
     if python3 -c 'import json, sys
 ours, theirs = (json.load(open(path))["partitiontable"] for path in sys.argv[1:])
+for partition in ours["partitions"]:
+    del partition["partuuid"]
 sys.exit(any(ours[key] != theirs.get(key) for key in ours))' "$image.json" "$image.sfdisk.json"; then
         echo "ok: $name: the JSON table is sfdisk's, in the keys it shares"
     else
@@ -125,6 +129,14 @@ sys.exit(any(ours[key] != theirs.get(key) for key in ours))' "$image.json" "$ima
     fi
 }
 card() { rm -f "$1" && truncate -s 64M "$1"; }
+three_logical() { # name, image: sfdisk too reads partitions 5, 6 and 7 from it
+    if [ "$(sfdisk --json "$2" | grep -Ec '"node": ".*[567]"')" = 3 ]; then
+        echo "ok: $1: sfdisk reads partitions 5 to 7"
+    else
+        echo "FAIL: $1: sfdisk does not read partitions 5 to 7"
+        failed=1
+    fi
+}
 
 card "$scratch/sfdisk.img"
 sfdisk -q "$scratch/sfdisk.img" <<'END'
@@ -133,6 +145,20 @@ start=2048, size=32768, type=c, bootable
 start=34816, type=83
 END
 clean sfdisk "$scratch/sfdisk.img" --reserve 16-2047
+
+# Boot, root, and an extended partition with three logical partitions.
+card "$scratch/sfdisk-chain.img"
+sfdisk -q "$scratch/sfdisk-chain.img" <<'END'
+label: dos
+start=2048, size=32768, type=c, bootable
+start=34816, size=16384, type=83
+start=51200, type=f
+start=53248, size=16384, type=83
+start=71680, size=8192, type=82
+start=81920, type=83
+END
+clean "sfdisk, three logical partitions" "$scratch/sfdisk-chain.img" --reserve 16-2047
+three_logical sfdisk "$scratch/sfdisk-chain.img"
 
 card "$scratch/fdisk.img"
 fdisk "$scratch/fdisk.img" >/dev/null <<'END'
@@ -154,11 +180,51 @@ w
 END
 clean fdisk "$scratch/fdisk.img" --reserve 16-2047
 
+# fdisk offers the extended partition's and each logical one's first
+# sector: the empty lines take them.
+card "$scratch/fdisk-chain.img"
+fdisk "$scratch/fdisk-chain.img" >/dev/null <<'END'
+o
+n
+p
+1
+2048
++16M
+t
+c
+a
+n
+e
+2
+34816
+
+n
+
++16M
+n
+
++8M
+n
+
+
+w
+END
+clean "fdisk, three logical partitions" "$scratch/fdisk-chain.img" --reserve 16-2047
+three_logical fdisk "$scratch/fdisk-chain.img"
+
 card "$scratch/parted.img"
 parted -s "$scratch/parted.img" mklabel msdos \
     mkpart primary fat32 1MiB 17MiB set 1 boot on set 1 lba on \
     mkpart primary ext4 17MiB 100% 2>/dev/null # parted misses udevadm in containers
 clean parted "$scratch/parted.img" --reserve 16-2047
+
+card "$scratch/parted-chain.img"
+parted -s "$scratch/parted-chain.img" mklabel msdos \
+    mkpart primary fat32 1MiB 17MiB set 1 boot on set 1 lba on \
+    mkpart extended 17MiB 100% mkpart logical ext4 18MiB 34MiB \
+    mkpart logical linux-swap 35MiB 43MiB mkpart logical ext4 44MiB 100% 2>/dev/null
+clean "parted, three logical partitions" "$scratch/parted-chain.img" --reserve 16-2047
+three_logical parted "$scratch/parted-chain.img"
 
 # genimage ends the file after the last partition's data: check it for the
 # card it will be written to.
@@ -192,5 +258,44 @@ END
 (cd "$scratch/genimage" && genimage --config board.cfg --inputpath in --outputpath out \
     --tmppath tmp --rootpath root >genimage.log 2>&1) || { cat "$scratch/genimage/genimage.log"; exit 1; }
 clean genimage "$scratch/genimage/out/board.img" --reserve 16-2047 --disk-size 64M
+
+# The same card with its partitions past the first in an extended one.
+cat >"$scratch/genimage/chain.cfg" <<'END'
+image chain.img {
+    hdimage {
+        partition-table-type = "mbr"
+        disk-signature = 0x5eed0022
+        extended-partition = 2
+        align = 1M
+    }
+    partition loader {
+        in-partition-table = false
+        image = "loader.bin"
+        offset = 8K
+    }
+    partition boot {
+        partition-type = 0x0c
+        bootable = true
+        offset = 1M
+        size = 16M
+    }
+    partition rootfs {
+        partition-type = 0x83
+        size = 16M
+    }
+    partition swap {
+        partition-type = 0x82
+        size = 8M
+    }
+    partition data {
+        partition-type = 0x83
+        size = 16M
+    }
+}
+END
+(cd "$scratch/genimage" && rm -rf tmp && genimage --config chain.cfg --inputpath in --outputpath out \
+    --tmppath tmp --rootpath root >genimage.log 2>&1) || { cat "$scratch/genimage/genimage.log"; exit 1; }
+clean "genimage, three logical partitions" "$scratch/genimage/out/chain.img" --reserve 16-2047 --disk-size 64M
+three_logical genimage "$scratch/genimage/out/chain.img"
 
 exit $failed

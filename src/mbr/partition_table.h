@@ -3,7 +3,11 @@
 
 // The master boot record: where the disk identifier, the four entries and
 // the signature sit in the first 512 bytes of a disk. They are the first
-// 512 bytes on disks with larger sectors too.
+// 512 bytes on disks with larger sectors too. An extended boot record (EBR),
+// one link of an extended partition's chain, has the same layout: its
+// entry 1 is a logical partition, counted from the EBR's own sector, and
+// its entry 2 the link to the next EBR, counted from the start of the
+// extended partition in the MBR.
 #pragma once
 
 #include <array>
@@ -44,4 +48,11 @@ constexpr bool has_signature(const sector_bytes& sector)
 {
     return sector[signature_offset] == magic_bytes[0] &&
            sector[signature_offset + 1] == magic_bytes[1];
+}
+
+// The types of an extended partition: DOS (05), Windows LBA (0f) and Linux
+// (85). Linux follows all three; EDK2 only the first two.
+constexpr bool is_extended(std::uint8_t type)
+{
+    return type == 0x05 || type == 0x0f || type == 0x85;
 }

@@ -4,6 +4,7 @@
 #include "image.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include <fcntl.h>
@@ -14,12 +15,14 @@
 
 namespace {
 
-// Reads until the MBR is whole or the disk ends; false on a read error.
-bool read_mbr(int fd, sector_bytes& mbr, std::size_t& got)
+// Reads the 512 bytes at offset, until they are whole or the disk ends;
+// false on a read error. got says how many came.
+bool read_at(int fd, std::uint64_t offset, sector_bytes& bytes, std::size_t& got)
 {
     got = 0;
-    while (got < mbr.size()) {
-        const ssize_t n = pread(fd, mbr.data() + got, mbr.size() - got, static_cast<off_t>(got));
+    while (got < bytes.size()) {
+        const ssize_t n =
+            pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -60,7 +63,7 @@ void read_open(int fd, image_read& image)
         return;
     }
     std::size_t got = 0;
-    if (!read_mbr(fd, image.mbr, got)) {
+    if (!read_at(fd, 0, image.mbr, got)) {
         image.failure = std::strerror(errno);
     } else if (got < image.mbr.size()) {
         image.failure = "not a disk image (shorter than one 512-byte sector)";
@@ -79,7 +82,27 @@ image_read read_image(const char* path)
         image.failure = std::strerror(errno);
         return image;
     }
-    // The descriptor is left to the process's end, which comes next.
+    // The descriptor is left to the process's end.
+    image.fd = fd;
     read_open(fd, image);
     return image;
+}
+
+const char* read_image_sector(const void* image, std::uint64_t sector, sector_bytes& out)
+{
+    const auto& disk = *static_cast<const image_read*>(image);
+    // The checker asks only for sectors inside the disk, whose bytes fit in
+    // 64 bits; off_t takes 63 of them.
+    const std::uint64_t offset = sector * disk.sector_size;
+    if (offset > std::uint64_t{INT64_MAX} - mbr_size) {
+        return std::strerror(EOVERFLOW);
+    }
+    std::size_t got = 0;
+    if (!read_at(disk.fd, offset, out, got)) {
+        return std::strerror(errno);
+    }
+    for (std::size_t i = got; i < out.size(); ++i) {
+        out[i] = 0;
+    }
+    return nullptr;
 }

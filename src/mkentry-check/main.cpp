@@ -193,7 +193,7 @@ int main(int argc, char* argv[])
     }
 
     const char* path = argv[optind];
-    const image_read image = read_image(path);
+    image_read image = read_image(path);
     if (!image.ok()) {
         return trouble(path, image.failure);
     }
@@ -222,8 +222,17 @@ int main(int argc, char* argv[])
     disk.sector_size = geometry.sector_size;
     disk.sectors = geometry.sectors;
     disk.partial_image_bytes = geometry.partial_image_bytes;
+    image.sector_size = geometry.sector_size;
 
-    const checked_table table = check_table(image.mbr, disk);
+    const checked_table table = check_table(image.mbr, disk, {read_image_sector, &image});
+    if (table.failure.reason != nullptr) {
+        start_line(path);
+        append(out, "cannot read the EBR at sector ");
+        append_number(out, table.failure.sector);
+        append(out, ": ");
+        append(out, table.failure.reason);
+        return end_line();
+    }
     const int status = fails(table, strict) ? exit_errors : exit_clean;
     if (quiet) {
         return status;

@@ -7,11 +7,35 @@ namespace {
 
 constexpr std::size_t column_width = 11;
 
-void append_slot(text& out, std::string_view before, std::uint8_t slot)
+// A partition as the report shows it: a slot, or a logical partition with
+// its first sector on the disk.
+struct partition_view {
+    std::uint64_t first;
+    std::uint64_t size;
+    std::uint8_t boot_flag;
+    std::uint8_t part_type;
+};
+
+partition_view view_of(const checked_table& table, std::uint16_t part)
+{
+    if (part >= 1 && part <= slot_count) {
+        const partition_entry& entry = table.slots[part - 1];
+        return {entry.lba_begin, entry.lba_size, entry.boot_flag, entry.part_type};
+    }
+    const std::size_t index = part - first_logical;
+    if (part >= first_logical && index < table.logical_count) {
+        const logical_partition& logical = table.logicals[index];
+        return {logical.first, logical.size, logical.boot_flag, logical.part_type};
+    }
+    return {0, 0, 0, 0};
+}
+
+// "slot 2", or "partition 5": Linux's number for a logical partition.
+void append_part(text& out, std::string_view before, std::uint16_t part)
 {
     append(out, before);
-    append(out, "slot ");
-    append_number(out, slot);
+    append(out, part <= slot_count ? "slot " : "partition ");
+    append_number(out, part);
 }
 
 void append_range(text& out, const sector_range& sectors)
@@ -21,13 +45,41 @@ void append_range(text& out, const sector_range& sectors)
     append_number(out, sectors.last);
 }
 
-// The finding's text, without its severity: the slot it is about first.
+void append_disk_sectors(text& out, const checked_table& table)
+{
+    if (table.disk.sectors == 0) {
+        append(out, ", past the end of the disk (no sectors)");
+        return;
+    }
+    append(out, ", past the end of the disk (sectors 0-");
+    append_number(out, table.disk.sectors - 1);
+    append(out, ")");
+}
+
+void append_extended(text& out, const checked_table& table, std::uint16_t slot)
+{
+    const partition_entry& extended = table.slots[slot - 1];
+    append_part(out, ", outside the extended partition in ", slot);
+    append(out, " (sectors ");
+    append_range(out,
+                 {extended.lba_begin, std::uint64_t{extended.lba_begin} + extended.lba_size - 1});
+    append(out, "): EDK2 ends the chain there");
+}
+
+// The finding's text, without its severity: the partition it is about
+// first, a logical one with the sector of its EBR.
 void format_message(text& out, const checked_table& table, const finding& found)
 {
-    const partition_entry& entry = table.slots[found.slot == 0 ? 0 : found.slot - 1];
-    const std::uint64_t end = std::uint64_t{entry.lba_begin} + entry.lba_size;
-    if (found.slot != 0) {
-        append_slot(out, "", found.slot);
+    const partition_view part = view_of(table, found.part);
+    const bool logical = found.part >= first_logical;
+    const std::uint64_t end = part.first + part.size;
+    if (found.part != 0) {
+        append_part(out, "", found.part);
+    }
+    if (logical) {
+        append(out, " (EBR at sector ");
+        append_number(out, found.ebr);
+        append(out, ")");
     }
     switch (found.what) {
     case rule::no_signature:
@@ -39,7 +91,7 @@ void format_message(text& out, const checked_table& table, const finding& found)
         break;
     case rule::bad_boot_flag:
         append(out, " has boot flag ");
-        append_hex(out, entry.boot_flag, 2);
+        append_hex(out, part.boot_flag, 2);
         append(out, ", not 00 or 80: Linux and GRUB then read no partition at all");
         break;
     case rule::gpt_protective:
@@ -48,8 +100,12 @@ void format_message(text& out, const checked_table& table, const finding& found)
         break;
     case rule::size_zero:
         append(out, " has type ");
-        append_hex(out, entry.part_type, 2);
+        append_hex(out, logical ? found.detail : part.part_type, 2);
         append(out, " but size 0");
+        if (logical) {
+            append(out, ": Linux makes no partition of it, U-Boot and GRUB make one and number"
+                        " the rest differently, EDK2 ends the chain there");
+        }
         break;
     case rule::starts_at_zero:
         append(out, " starts at sector 0, over the partition table itself");
@@ -57,13 +113,7 @@ void format_message(text& out, const checked_table& table, const finding& found)
     case rule::past_disk_end:
         append(out, " ends at sector ");
         append_number(out, end - 1);
-        if (table.disk.sectors == 0) {
-            append(out, ", past the end of the disk (no sectors)");
-            break;
-        }
-        append(out, ", past the end of the disk (sectors 0-");
-        append_number(out, table.disk.sectors - 1);
-        append(out, ")");
+        append_disk_sectors(out, table);
         break;
     case rule::past_last_mbr_sector:
         append(out, " ends at sector ");
@@ -72,7 +122,7 @@ void format_message(text& out, const checked_table& table, const finding& found)
                     " with 32-bit sector numbers cannot reach past it");
         break;
     case rule::overlap:
-        append_slot(out, " overlaps ", found.other_slot);
+        append_part(out, " overlaps ", found.other_part);
         append(out, " (sectors ");
         append_range(out, found.sectors);
         append(out, ")");
@@ -81,12 +131,107 @@ void format_message(text& out, const checked_table& table, const finding& found)
         append(out, " lies over reserved sectors ");
         append_range(out, found.sectors);
         break;
+    case rule::two_extended:
+        append_part(out, " is a second extended partition, after ", found.other_part);
+        append(out, ": U-Boot and GRUB follow only the first one's chain");
+        break;
+    case rule::type_85:
+        append(out, logical ? ": the link has type 85: EDK2 follows only 05 and 0f and ends the"
+                              " chain there"
+                            : " has extended type 85: EDK2 follows only 05 and 0f, so UEFI sees"
+                              " none of its logical partitions");
+        break;
+    case rule::ebr_no_signature:
+        append(out, ": no 55 aa signature at byte 510 (found ");
+        append_hex(out, found.detail >> 8, 2);
+        append(out, " ");
+        append_hex(out, found.detail & 0xff, 2);
+        append(out, "): every reader ends the chain there");
+        break;
+    case rule::ebr_bad_boot_flag:
+        append(out, ": entry ");
+        append_number(out, found.detail >> 8);
+        append(out, " has boot flag ");
+        append_hex(out, found.detail & 0xff, 2);
+        append(out, ", not 00 or 80: U-Boot skips the entry, GRUB reads no partition from"
+                    " there on");
+        break;
+    case rule::chain_loop:
+        append(out, ": the link points back to the EBR at sector ");
+        append_number(out, found.sectors.first);
+        append(out, ": the chain loops; Linux and U-Boot make its partitions again and again,"
+                    " EDK2 hangs");
+        break;
+    case rule::chain_too_long:
+        append(out, ": the chain goes on past partition 255 or 256 EBRs, more than Linux reads");
+        break;
+    case rule::link_not_extended:
+        append(out, ": entry 2, the link, has type ");
+        append_hex(out, found.detail, 2);
+        append(out, ", not 05 or 0f: Linux makes it a partition, EDK2 ends the chain there");
+        break;
+    case rule::link_size_zero:
+        append(out, ": entry ");
+        append_number(out, found.detail);
+        append(out, " is a link of size 0: Linux ends the chain there");
+        break;
+    case rule::link_outside:
+        append(out, ": the link points to sectors ");
+        append_range(out, found.sectors);
+        append_extended(out, table, found.other_part);
+        break;
+    case rule::link_past_disk_end:
+        append(out, ": the link points to sector ");
+        append_number(out, found.sectors.first);
+        append_disk_sectors(out, table);
+        break;
+    case rule::link_before_partition:
+        append(out, ": entry 1 is a link (type ");
+        append_hex(out, found.detail, 2);
+        append(out, ") and entry 2 holds the partition: EDK2 follows entry 1 and skips the"
+                    " partition");
+        break;
+    case rule::ebr_without_partition:
+        append(out, ": a link but no partition in entry 1: EDK2 ends the chain there, before"
+                    " the partitions after it");
+        break;
+    case rule::ebr_extra_entry:
+        append(out, ": entry ");
+        append_number(out, found.detail);
+        append(out, " is used: EDK2 reads only entry 1, the partition, and entry 2, the link");
+        break;
+    case rule::logical_type_zero:
+        append(out, " has type 00 but size ");
+        append_number(out, part.size);
+        append(out, ": Linux makes it a partition, U-Boot and GRUB do not and number the"
+                    " partitions after it differently");
+        break;
+    case rule::logical_at_ebr:
+        append(out, " starts at its own EBR (first sector 0): its contents overwrite the"
+                    " chain");
+        break;
+    case rule::logical_outside:
+        append(out, " lies at sectors ");
+        append_range(out, found.sectors);
+        append_extended(out, table, found.other_part);
+        break;
+    case rule::logical_over_ebr:
+        append(out, " lies over the EBR at sector ");
+        append_number(out, found.sectors.first);
+        append(out, ": writing it destroys the chain");
+        break;
     case rule::out_of_order:
+        if (logical) {
+            append(out, " starts at sector ");
+            append_number(out, part.first);
+            append_part(out, ", before ", found.other_part);
+        } else {
+            append(out, " (sector ");
+            append_number(out, part.first);
+            append_part(out, ") starts before ", found.other_part);
+        }
         append(out, " (sector ");
-        append_number(out, entry.lba_begin);
-        append_slot(out, ") starts before ", found.other_slot);
-        append(out, " (sector ");
-        append_number(out, table.slots[found.other_slot - 1].lba_begin);
+        append_number(out, view_of(table, found.other_part).first);
         append(out, "): 7-Zip rejects partitions out of disk order");
         break;
     case rule::ends_on_last_mbr_sector:
@@ -94,21 +239,16 @@ void format_message(text& out, const checked_table& table, const finding& found)
                     " sector and size in 32 bits, gets 0 and rejects the table");
         break;
     case rule::several_bootable:
-        append_slot(out, " is marked bootable, and so is ", found.other_slot);
-        break;
-    case rule::extended:
-        append(out, " has extended type ");
-        append_hex(out, entry.part_type, 2);
-        append(out, ": the logical partitions inside it are not checked");
+        append_part(out, " is marked bootable, and so is ", found.other_part);
         break;
     case rule::type_zero_used:
         append(out, " has type 00 but size ");
-        append_number(out, entry.lba_size);
+        append_number(out, part.size);
         append(out, ": Linux uses it, UEFI ignores it");
         break;
     case rule::unaligned:
         append(out, " starts at sector ");
-        append_number(out, entry.lba_begin);
+        append_number(out, part.first);
         append(out, ", not on a 1 MiB boundary (a multiple of ");
         append_number(out, 1024 * 1024 / table.disk.sector_size);
         append(out, ")");
@@ -129,6 +269,34 @@ void format_message(text& out, const checked_table& table, const finding& found)
     }
 }
 
+// PARTUUID as Linux and libblkid form it: the disk identifier, then the
+// partition's number, both in hex (partition 10 is -0a).
+void append_partuuid(text& out, std::uint32_t identifier, std::uint16_t part)
+{
+    append_hex(out, identifier, 8);
+    append(out, "-");
+    append_hex(out, part, 2);
+}
+
+void append_row(text& out, const checked_table& table, std::uint16_t part)
+{
+    const partition_view view = view_of(table, part);
+    append_column(out, part, 4);
+    append(out, "   ");
+    append_hex(out, view.boot_flag, 2);
+    append(out, "   ");
+    append_hex(out, view.part_type, 2);
+    append_column(out, view.first, column_width);
+    append_column(out, view.size, column_width);
+    if (view.size == 0) {
+        append(out, "          -\n");
+        return;
+    }
+    append_column(out, view.first + view.size - 1, column_width);
+    append(out, " ");
+    append_partuuid(out, table.identifier, part);
+}
+
 } // namespace
 
 void format_report(text& out, const checked_table& table, size_source source)
@@ -140,26 +308,27 @@ void format_report(text& out, const checked_table& table, size_source source)
     append(out, source == size_source::option ? " bytes, as given by --disk-size\n" : " bytes\n");
     append(out, "disk identifier: ");
     append_hex(out, table.identifier, 8);
-    append(out, "\nslot boot type      first    sectors       last\n");
+    append(out, "\npart boot type      first    sectors       last partuuid");
+    append(out, table.logical_count == 0 ? "\n" : "               ebr\n");
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-        const partition_entry& entry = table.slots[slot - 1];
-        append(out, "   ");
-        append_number(out, slot);
-        append(out, "   ");
-        append_hex(out, entry.boot_flag, 2);
-        append(out, "   ");
-        append_hex(out, entry.part_type, 2);
-        append_column(out, entry.lba_begin, column_width);
-        append_column(out, entry.lba_size, column_width);
-        if (entry.lba_size == 0) {
-            append(out, "          -\n");
-            continue;
+        append_row(out, table, slot);
+        if (table.slots[slot - 1].lba_size != 0) {
+            append(out, "\n");
         }
-        append_column(out, std::uint64_t{entry.lba_begin} + entry.lba_size - 1, column_width);
+    }
+    for (std::size_t i = 0; i < table.logical_count; ++i) {
+        const logical_partition& logical = table.logicals[i];
+        append_row(out, table, logical.number);
+        append_column(out, logical.ebr, 15);
         append(out, "\n");
     }
     for (std::size_t i = 0; i < table.finding_count; ++i) {
         format_finding(out, table, table.findings[i]);
+    }
+    if (table.findings_left_out != 0) {
+        append(out, "and ");
+        append_number(out, table.findings_left_out);
+        append(out, " more findings\n");
     }
 }
 
@@ -169,6 +338,35 @@ void format_finding(text& out, const checked_table& table, const finding& found)
     format_message(out, table, found);
     append(out, "\n");
 }
+
+namespace {
+
+// Partition devices are named as the kernel names them: sda1, but
+// mmcblk0p1 and loop0p1 after a digit.
+void append_json_partition(text& out, const checked_table& table, std::string_view device,
+                           std::uint16_t part, bool first)
+{
+    const partition_view view = view_of(table, part);
+    const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
+    append(out, first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
+    append_json_chars(out, device);
+    append(out, digit_last ? "p" : "");
+    append_number(out, part);
+    append(out, "\",\n            \"start\": ");
+    append_number(out, view.first);
+    append(out, ",\n            \"size\": ");
+    append_number(out, view.size);
+    append(out, ",\n            \"type\": \"");
+    append_hex(out, view.part_type, 1);
+    if (view.size != 0) {
+        append(out, "\",\n            \"partuuid\": \"");
+        append_partuuid(out, table.identifier, part);
+    }
+    append(out, view.boot_flag == 0x80 ? "\",\n            \"bootable\": true\n" : "\"\n");
+    append(out, "         }");
+}
+
+} // namespace
 
 // Laid out as sfdisk --json lays out its own, so that what reads one reads
 // the other; the findings follow the table.
@@ -181,29 +379,16 @@ void format_json(text& out, const checked_table& table, std::string_view device)
     append(out, "\",\n      \"unit\": \"sectors\",\n      \"sectorsize\": ");
     append_number(out, table.disk.sector_size);
     append(out, ",\n      \"partitions\": [");
-    // Partition devices are named as the kernel names them: sda1, but
-    // mmcblk0p1 and loop0p1 after a digit.
-    const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
     bool first = true;
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-        const partition_entry& entry = table.slots[slot - 1];
-        if (!is_used(entry)) {
-            continue;
+        if (is_used(table.slots[slot - 1])) {
+            append_json_partition(out, table, device, slot, first);
+            first = false;
         }
-        append(out,
-               first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
+    }
+    for (std::size_t i = 0; i < table.logical_count; ++i) {
+        append_json_partition(out, table, device, table.logicals[i].number, first);
         first = false;
-        append_json_chars(out, device);
-        append(out, digit_last ? "p" : "");
-        append_number(out, slot);
-        append(out, "\",\n            \"start\": ");
-        append_number(out, entry.lba_begin);
-        append(out, ",\n            \"size\": ");
-        append_number(out, entry.lba_size);
-        append(out, ",\n            \"type\": \"");
-        append_hex(out, entry.part_type, 1);
-        append(out, entry.boot_flag == 0x80 ? "\",\n            \"bootable\": true\n" : "\"\n");
-        append(out, "         }");
     }
     append(out, first ? "]\n   },\n   \"findings\": [" : "\n      ]\n   },\n   \"findings\": [");
     std::string_view separator = "\n";
@@ -214,12 +399,12 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         append(out, "      {\n         \"severity\": \"");
         append(out, is_error(found.what) ? "error" : "warning");
         append(out, "\",\n         \"slots\": [");
-        if (found.slot != 0) {
-            append_number(out, found.slot);
+        if (found.part != 0) {
+            append_number(out, found.part);
         }
-        if (found.other_slot != 0) {
+        if (found.other_part != 0) {
             append(out, ", ");
-            append_number(out, found.other_slot);
+            append_number(out, found.other_part);
         }
         append(out, "],\n         \"rule\": \"");
         append(out, info(found.what).name);

@@ -3,57 +3,25 @@
 
 #include "rules.h"
 
-#include <algorithm>
+#include "findings.h"
 
 namespace {
 
 constexpr std::uint8_t gpt_protective_type = 0xee;
-constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 // The last sector an MBR can name, 2^32 - 1: readers keep sector numbers in
 // 32 bits.
 constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
 
-// Errors go before every warning, and each kind stays in the order found:
-// errors are what stops the image, so they are read first.
-void add(checked_table& table, rule what, std::uint8_t slot = 0, std::uint8_t other_slot = 0,
+void add(checked_table& table, rule what, std::uint16_t slot = 0, std::uint16_t other_slot = 0,
          sector_range sectors = {0, 0})
 {
-    if (table.finding_count == table.findings.size()) {
-        return;
-    }
-    std::size_t at = table.finding_count++;
-    while (is_error(what) && at > 0 && !is_error(table.findings[at - 1].what)) {
-        table.findings[at] = table.findings[at - 1];
-        --at;
-    }
-    table.findings[at] = {what, slot, other_slot, sectors};
+    add(table, {what, slot, other_slot, sectors, 0, 0});
 }
 
-constexpr bool is_extended(std::uint8_t type)
-{
-    return type == 0x05 || type == 0x0f || type == 0x85;
-}
-
-// One past the last sector, in 64 bits, so an entry that runs past 2^32
-// shows as it is.
 constexpr std::uint64_t end_of(const partition_entry& entry)
 {
     return std::uint64_t{entry.lba_begin} + entry.lba_size;
 }
-
-// The sectors an entry shares with the range first to last, both included;
-// empty when first > last. Closed ranges, so that a range ending on sector
-// 2^64 - 1 needs no end past it.
-constexpr sector_range shared_sectors(const partition_entry& entry, sector_range other)
-{
-    if (entry.lba_size == 0) {
-        return {1, 0};
-    }
-    return {std::max<std::uint64_t>(entry.lba_begin, other.first),
-            std::min(end_of(entry) - 1, other.last)};
-}
-
-constexpr bool is_empty(const sector_range& range) { return range.first > range.last; }
 
 void check_slot(checked_table& table, std::uint8_t slot)
 {
@@ -83,13 +51,13 @@ void check_slot(checked_table& table, std::uint8_t slot)
         add(table, rule::ends_on_last_mbr_sector, slot);
     }
     for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
-        const sector_range both = shared_sectors(entry, table.disk.reserved[i]);
+        const sector_range both = shared_sectors(placed_slot(entry), table.disk.reserved[i]);
         if (!is_empty(both)) {
             add(table, rule::over_reserved, slot, 0, both);
         }
     }
-    if (is_extended(entry.part_type)) {
-        add(table, rule::extended, slot);
+    if (entry.part_type == 0x85) {
+        add(table, rule::type_85, slot);
     }
     if (entry.part_type == 0) {
         add(table, rule::type_zero_used, slot);
@@ -104,13 +72,11 @@ void check_overlaps(checked_table& table, std::uint8_t slot)
     const partition_entry& entry = table.slots[slot - 1];
     for (std::uint8_t other = 1; other < slot; ++other) {
         const partition_entry& earlier = table.slots[other - 1];
-        if (!is_used(earlier)) {
+        if (!is_used(earlier) || earlier.lba_size == 0) {
             continue;
         }
-        if (earlier.lba_size == 0) {
-            continue;
-        }
-        const sector_range both = shared_sectors(entry, {earlier.lba_begin, end_of(earlier) - 1});
+        const sector_range both =
+            shared_sectors(placed_slot(entry), sectors_of(placed_slot(earlier)));
         if (!is_empty(both)) {
             add(table, rule::overlap, other, slot, both);
         }
@@ -141,7 +107,29 @@ void check_order(checked_table& table, std::uint8_t slot)
 
 } // namespace
 
-checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
+void add(checked_table& table, const finding& found)
+{
+    const bool error = is_error(found.what);
+    if (table.finding_count == table.findings.size()) {
+        // Full: an error still takes the last warning's place, so that what
+        // is kept fails the table as the whole list would.
+        if (!error || is_error(table.findings[table.finding_count - 1].what)) {
+            ++table.findings_left_out;
+            return;
+        }
+        --table.finding_count;
+        ++table.findings_left_out;
+    }
+    std::size_t at = table.finding_count++;
+    while (error && at > 0 && !is_error(table.findings[at - 1].what)) {
+        table.findings[at] = table.findings[at - 1];
+        --at;
+    }
+    table.findings[at] = found;
+}
+
+checked_table check_table(const sector_bytes& sector, const disk_limits& disk,
+                          const sector_reader& reader)
 {
     checked_table table;
     table.disk = disk;
@@ -154,10 +142,12 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
     table.identifier = disk_identifier(sector);
     table.signature = {sector[signature_offset], sector[signature_offset + 1]};
     if (!has_signature(sector)) {
+        // Nothing reads the slots, so no chain is walked either.
         add(table, rule::no_signature);
     }
 
     std::uint8_t first_bootable = 0;
+    std::uint8_t first_extended = 0;
     bool any_used = false;
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         check_slot(table, slot);
@@ -169,11 +159,21 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
                 first_bootable = slot;
             }
         }
+        if (is_extended(entry.part_type)) {
+            if (first_extended != 0) {
+                add(table, rule::two_extended, slot, first_extended);
+            } else {
+                first_extended = slot;
+            }
+        }
         if (is_used(entry)) {
             any_used = true;
             check_overlaps(table, slot);
             check_order(table, slot);
         }
+    }
+    if (has_signature(sector)) {
+        check_chains(table, reader);
     }
     if (any_used && table.identifier == 0) {
         add(table, rule::no_disk_identifier);
@@ -181,7 +181,6 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk)
     if (disk.partial_image_bytes != 0) {
         add(table, rule::partial_sector);
     }
-
     return table;
 }
 

@@ -25,10 +25,26 @@ enum class rule : std::uint8_t {
     past_last_mbr_sector,
     overlap,
     over_reserved,
+    two_extended,
+    type_85,
+    ebr_no_signature,
+    ebr_bad_boot_flag,
+    chain_loop,
+    chain_too_long,
+    link_not_extended,
+    link_size_zero,
+    link_outside,
+    link_past_disk_end,
+    link_before_partition,
+    ebr_without_partition,
+    ebr_extra_entry,
+    logical_type_zero,
+    logical_at_ebr,
+    logical_outside,
+    logical_over_ebr,
     out_of_order,
     ends_on_last_mbr_sector,
     several_bootable,
-    extended,
     type_zero_used,
     unaligned,
     no_disk_identifier,
@@ -43,7 +59,7 @@ struct rule_info {
     std::string_view name; // stable, for scripts that read the JSON report
 };
 
-inline constexpr std::array<rule_info, 17> rule_table = {{
+inline constexpr std::array<rule_info, 33> rule_table = {{
     {rule::no_signature, severity::error, "no_signature"},
     {rule::bad_boot_flag, severity::error, "bad_boot_flag"},
     {rule::gpt_protective, severity::error, "gpt_protective"},
@@ -53,11 +69,28 @@ inline constexpr std::array<rule_info, 17> rule_table = {{
     {rule::past_last_mbr_sector, severity::error, "past_last_mbr_sector"},
     {rule::overlap, severity::error, "overlap"},
     {rule::over_reserved, severity::error, "over_reserved"},
+    // The extended partition's chain, as Linux, U-Boot, EDK2 and GRUB walk it.
+    {rule::two_extended, severity::error, "two_extended"},
+    {rule::type_85, severity::error, "type_85"},
+    {rule::ebr_no_signature, severity::error, "ebr_no_signature"},
+    {rule::ebr_bad_boot_flag, severity::error, "ebr_bad_boot_flag"},
+    {rule::chain_loop, severity::error, "chain_loop"},
+    {rule::chain_too_long, severity::error, "chain_too_long"},
+    {rule::link_not_extended, severity::error, "link_not_extended"},
+    {rule::link_size_zero, severity::error, "link_size_zero"},
+    {rule::link_outside, severity::error, "link_outside"},
+    {rule::link_past_disk_end, severity::error, "link_past_disk_end"},
+    {rule::link_before_partition, severity::error, "link_before_partition"},
+    {rule::ebr_without_partition, severity::error, "ebr_without_partition"},
+    {rule::ebr_extra_entry, severity::error, "ebr_extra_entry"},
+    {rule::logical_type_zero, severity::error, "logical_type_zero"},
+    {rule::logical_at_ebr, severity::error, "logical_at_ebr"},
+    {rule::logical_outside, severity::error, "logical_outside"},
+    {rule::logical_over_ebr, severity::error, "logical_over_ebr"},
     // Only 7-Zip rejects these two; every board reads them as written.
     {rule::out_of_order, severity::warning, "out_of_order"},
     {rule::ends_on_last_mbr_sector, severity::warning, "ends_on_last_mbr_sector"},
     {rule::several_bootable, severity::warning, "several_bootable"},
-    {rule::extended, severity::warning, "extended"},
     {rule::type_zero_used, severity::warning, "type_zero_used"},
     {rule::unaligned, severity::warning, "unaligned"},
     {rule::no_disk_identifier, severity::warning, "no_disk_identifier"},
@@ -90,22 +123,59 @@ inline constexpr std::size_t max_reserved = 8;
 struct disk_limits {
     std::uint64_t sectors = 0;                         // the disk's size, in its own sectors
     std::uint32_t sector_size = 512;                   // bytes; the unit of every sector number
-    std::array<sector_range, max_reserved> reserved{}; // no used slot may touch these
+    std::array<sector_range, max_reserved> reserved{}; // no partition may touch these
     std::size_t reserved_count = 0;
     std::uint64_t partial_image_bytes = 0; // an image file's size when it ends inside a sector
 };
 
-struct finding {
-    rule what;
-    std::uint8_t slot;       // 1-4; 0 for the sector as a whole
-    std::uint8_t other_slot; // the slot it is named with, or 0
-    sector_range sectors;    // the sectors both claim: overlaps, reserved ranges
+// Reads the first 512 bytes of one sector of the disk, counted in the
+// disk's own sectors: nullptr, or why it could not. The checker asks only
+// for sectors inside the disk.
+struct sector_reader {
+    const char* (*read)(const void* disk, std::uint64_t sector, sector_bytes& out);
+    const void* disk;
 };
 
-// The signature; per slot its nine rules and one per reserved range; every
-// slot but one bootable too many; an overlap for each of the six pairs;
-// each slot but the first out of order; the identifier; a part sector.
-inline constexpr std::size_t max_findings = 1 + (9 + max_reserved) * slot_count + 3 + 6 + 3 + 2;
+// Linux numbers the logical partitions from 5 and makes at most 255
+// partitions in all; the walk reads no more EBRs than it would.
+inline constexpr std::size_t first_logical = 5;
+inline constexpr std::size_t max_logicals = 255 - first_logical + 1;
+inline constexpr std::size_t max_ebrs = 256;
+
+// A logical partition as Linux makes it: an entry of an EBR that has a
+// size and is not a link. Plain fields, so that the table is not filled in
+// at every start.
+struct logical_partition {
+    std::uint64_t ebr;   // the sector of the EBR it is written in
+    std::uint64_t first; // on the disk: the EBR's sector plus the entry's first sector
+    std::uint32_t relative_first;
+    std::uint32_t size;
+    std::uint8_t boot_flag;
+    std::uint8_t part_type;
+    std::uint8_t number;    // as Linux numbers it: 5, 6, ...
+    std::uint8_t ebr_entry; // 1-4
+    std::uint8_t slot;      // the extended slot whose chain holds it
+};
+
+struct finding {
+    rule what;
+    std::uint16_t part;       // the partition it is about: slot 1-4, logical 5 on; 0 for the disk
+    std::uint16_t other_part; // the partition or extended slot it is named with, or 0
+    sector_range sectors;     // the sectors both claim, or that a link points to
+    std::uint64_t ebr;        // for the chain's findings, the EBR's sector
+    std::uint32_t detail;     // a byte or an entry the message names
+};
+
+// Enough for every finding of a table of four slots, and for far more than
+// a chain that a board reads: past it, the findings that do not fit are
+// counted, errors kept before warnings.
+inline constexpr std::size_t max_findings = 512;
+
+// Where the walk stopped because a sector could not be read.
+struct read_failure {
+    std::uint64_t sector;
+    const char* reason; // nullptr when every sector read
+};
 
 // The table as read, and what was found, errors first.
 struct checked_table {
@@ -113,8 +183,14 @@ struct checked_table {
     std::array<partition_entry, slot_count> slots{};
     std::uint32_t identifier = 0;
     std::array<std::uint8_t, 2> signature{};
+    std::array<logical_partition, max_logicals> logicals; // the first logical_count of them
+    std::size_t logical_count = 0;
+    std::array<std::uint64_t, max_ebrs> ebrs; // every EBR read, in chain order
+    std::size_t ebr_count = 0;
     std::array<finding, max_findings> findings; // the first finding_count of them
     std::size_t finding_count = 0;
+    std::size_t findings_left_out = 0;
+    read_failure failure{0, nullptr};
 };
 
 // A slot is in use when its type or its size is non-zero: Linux reads a
@@ -124,7 +200,10 @@ constexpr bool is_used(const partition_entry& entry)
     return entry.part_type != 0 || entry.lba_size != 0;
 }
 
-checked_table check_table(const sector_bytes& sector, const disk_limits& disk);
+// Checks the four slots of the first sector, then walks the chain of every
+// extended slot, reading its EBRs through reader.
+checked_table check_table(const sector_bytes& sector, const disk_limits& disk,
+                          const sector_reader& reader);
 
 // Whether the table fails: on an error, or with strict on any finding.
 bool fails(const checked_table& table, bool strict);
