@@ -7,9 +7,11 @@
 # write the partition table, mkfs.fat --offset and mtools fill the boot
 # partition inside the image file.
 #
-#   slot 1  sectors  2048..18431   8 MiB  Linux (0x83), left empty
-#   slot 2  sectors 18432..149503 64 MiB  FAT32 LBA (0x0c), bootable:
+#   slot 1  sectors   2048..18431    8 MiB  Linux (0x83), left empty
+#   slot 2  sectors  18432..149503  64 MiB  FAT32 LBA (0x0c), bootable:
 #           vmlinuz, initrd.img, extlinux/extlinux.conf
+#   slot 3  sectors 149504..159743   5 MiB  extended (0x0f): its one EBR at
+#           149504 holds partition 5, sectors 151552..159743, Linux (0x83)
 #
 # The boot partition is deliberately not the first: U-Boot's standard boot
 # scans the partitions marked bootable, and falls back to the first one
@@ -39,7 +41,11 @@ linux_begin=2048 # the first MiB stays free for the MBR and a boot loader
 linux_size=16384
 boot_begin=$((linux_begin + linux_size))
 boot_size=131072
-disk_sectors=$((boot_begin + boot_size))
+extended_begin=$((boot_begin + boot_size))
+logical_offset=2048 # from the EBR, which is the extended partition's first sector
+logical_size=8192
+extended_size=$((logical_offset + logical_size))
+disk_sectors=$((extended_begin + extended_size))
 
 # The kernel and busybox packages, fetched and unpacked once into the cache.
 mkdir -p "$cache"
@@ -122,9 +128,18 @@ dd if=/dev/zero of="$image" bs=512 count=0 seek="$disk_sectors" status=none
 entry() { # slot (1 to 4), then mkentry's options
     "$mkentry" "${@:2}" | dd of="$image" bs=1 seek=$((446 + 16 * ($1 - 1))) conv=notrunc status=none
 }
+signature() { # the sector that ends in 55 aa
+    "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=$(($1 * 512 + 510)) count=2 conv=notrunc status=none
+}
 entry 1 --type 0x83 --begin "$linux_begin" --size "$linux_size"
 entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
-"$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=510 count=2 conv=notrunc status=none
+entry 3 --type 0x0f --begin "$extended_begin" --size "$extended_size"
+signature 0
+# The extended partition's one EBR: its entry counts from the EBR's own
+# sector, and with no link in its second entry the chain ends there.
+"$mkentry" --type 0x83 --begin "$logical_offset" --size "$logical_size" |
+    dd of="$image" bs=1 seek=$((extended_begin * 512 + 446)) conv=notrunc status=none
+signature "$extended_begin"
 # The disk identifier, little-endian at byte 440: Linux names the
 # partitions by it (PARTUUID=5eed0002-02). Fixed, so every build is the same.
 printf '\x02\x00\xed\x5e' | dd of="$image" bs=1 seek=440 conv=notrunc status=none

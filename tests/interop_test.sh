@@ -8,7 +8,7 @@
 # other way round: tables that sfdisk, fdisk, parted and genimage write
 # for board layouts must pass mkentry-check without a finding, and its
 # JSON table must be sfdisk's.
-# usage: interop_test.sh MKENTRY MKENTRY_CHECK EXAMPLE_SCRIPT
+# usage: interop_test.sh MKENTRY MKENTRY_CHECK EXAMPLE_SCRIPT (make-ab-image.sh beside it too)
 set -euo pipefail
 export MKENTRY=$1 MKENTRY_CHECK=$2
 example=$3
@@ -55,7 +55,7 @@ read_parted() {
         print start, size, ($7 ~ /boot/), ($7 ~ /lba/) ? "lba" : ($7 ~ /swap/) ? "swap" : ($7 ~ /esp/) ? "esp" : "-" }'
 }
 parted_view() { # the same expectation in parted's terms
-    awk '{ flag = $3 == "c" ? "lba" : $3 == "82" ? "swap" : $3 == "ef" ? "esp" : "-"; print $1, $2, $4, flag }'
+    awk '{ flag = $3 == "c" || $3 == "f" ? "lba" : $3 == "82" ? "swap" : $3 == "ef" ? "esp" : "-"; print $1, $2, $4, flag }'
 }
 # shellcheck disable=SC2317 # called as read_$reader, which shellcheck cannot follow
 read_file() { # file(1) on one line: "partition N : ID=0x.., active, ... startsector S, Z sectors"
@@ -63,9 +63,9 @@ read_file() { # file(1) on one line: "partition N : ID=0x.., active, ... startse
         awk '{ print $1, $2, $3, ($4 == "active,") }'
 }
 
-check() { # name, image, expected lines
+check() { # name, image, expected lines[, readers]
     local name=$1 image=$2 expected=$3
-    for reader in sfdisk partx fdisk parted file; do
+    for reader in ${4:-sfdisk partx fdisk parted file}; do
         local want=$expected
         [ "$reader" = parted ] && want=$(parted_view <<<"$expected")
         local got
@@ -84,6 +84,16 @@ check() { # name, image, expected lines
 check "example image" "$scratch/example.img" "2048 32768 c 1
 34816 16384 82 0
 51200 79872 83 0"
+
+# The A/B example: three slots and an extended one, with two logical
+# partitions in its chain; file(1) reads the four slots only.
+"$(dirname "$example")/make-ab-image.sh" "$scratch/ab.img"
+check "A/B example image" "$scratch/ab.img" "2048 32768 c 1
+34816 65536 83 0
+100352 65536 83 0
+165888 96256 f 0
+167936 65536 83 0
+235520 26624 83 0" "sfdisk partx fdisk parted"
 
 # A full table of four, each written with mkentry; the fourth carries the
 # boot signature, which lands at 494 + 16 = 510.
