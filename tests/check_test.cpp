@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -598,6 +600,20 @@ TEST(report, logical_partitions_listed_with_their_ebr)
     EXPECT_NE(out.view().find("\n 255   00   83    1060864       2048    1062911 5eed0001-ff     "
                               "   1058816\n"),
               std::string::npos);
+}
+
+// The manual page lists every rule under its JSON name, in its section.
+TEST(manual, lists_every_rule_with_its_severity)
+{
+    std::ifstream file(MKENTRY_CHECK_MAN_PAGE);
+    const std::string page{std::istreambuf_iterator<char>(file), {}};
+    const std::size_t warnings = page.find(".SS Warnings\n");
+    ASSERT_NE(warnings, std::string::npos);
+    for (const rule_info& row : rule_table) {
+        const std::size_t at = page.find(".TP\n.B " + std::string(row.name) + "\n");
+        ASSERT_NE(at, std::string::npos) << row.name;
+        EXPECT_EQ(at > warnings, row.level == severity::warning) << row.name;
+    }
 }
 
 // The disk's sector size and size from the options, the image's or the
