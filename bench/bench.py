@@ -18,12 +18,14 @@ instructions to every program and moves the ratios.
 usage: bench/bench.py [--out docs/instructions.png] [--check]
 
 It also measures mkentry-check reading back a clean table from an image
-file, with its text report and with --json.
+file, with its text report and with --json, and walking a chain of 12
+logical partitions in an extended one.
 
 With --check it exits 1 when a target is missed or cannot be measured:
 instructions at most 1.05 times /bin/true's (default build), 0.35 times
-(static build) and 1.1 times for mkentry-check (text and JSON), and a stripped armhf
-binary of at most 8 KiB.
+(static build), 1.1 times for mkentry-check on four slots (text and JSON)
+and 1.2 times on the chain of 12, and a stripped armhf binary of at most
+8 KiB.
 """
 
 import argparse
@@ -49,6 +51,34 @@ PYTHON_CODE = (
 )
 PRINTF_FORMAT = "".join(f"\\{b:03o}" for b in EXPECTED)
 SFDISK_SCRIPT = "label: dos\nstart=2048, size=0x100000, type=c, bootable\n"
+
+
+def entry(flag, kind, first, size):
+    """16 bytes of a table entry, CHS fields FF as mkentry writes them."""
+    return bytes([flag, 0xff, 0xff, 0xff, kind, 0xff, 0xff, 0xff]) + \
+        first.to_bytes(4, "little") + size.to_bytes(4, "little")
+
+
+def write_chain(path, logicals=12):
+    """A board's table: boot in slot 1, and an extended slot 2 of logicals
+    partitions of 1 MiB, each 1 MiB after its EBR."""
+    mib, extended = 2048, 34816
+    size = logicals * 2 * mib
+    with open(path, "wb") as f:
+        f.truncate((extended + size) * 512)
+        f.seek(440)
+        f.write(bytes.fromhex("0100ed5e") + b"\0\0")
+        f.write(entry(0x80, 0x0c, mib, 16 * mib) + entry(0, 0x0f, extended, size))
+        f.seek(510)
+        f.write(b"\x55\xaa")
+        for i in range(logicals):
+            ebr = extended + i * 2 * mib
+            f.seek(ebr * 512 + 446)
+            f.write(entry(0, 0x83, mib, mib))
+            if i + 1 < logicals:
+                f.write(entry(0, 0x05, (i + 1) * 2 * mib, 2 * mib))
+            f.seek(ebr * 512 + 510)
+            f.write(b"\x55\xaa")
 
 
 def run(cmd, **kwargs):
@@ -160,6 +190,8 @@ def main():
             f.write(bytes.fromhex("0100ed5e"))  # disk identifier 5eed0001
             f.seek(494)
             f.write(EXPECTED)
+        chain = scratch / "chain.img"
+        write_chain(chain)
 
         commands = [
             ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
@@ -171,13 +203,17 @@ def main():
              str(script)),
             ("mkentry-check", [str(checker), str(checked)], "/dev/null"),
             ("mkentry-check --json", [str(checker), "--json", str(checked)], "/dev/null"),
+            ("mkentry-check, 12 logical", [str(checker), str(chain)], "/dev/null"),
         ]
-        for name, cmd, _ in commands[:-3]:
+        for name, cmd, _ in commands[:-4]:
             if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
                 sys.exit(f"{name} does not write the expected 18 bytes")
-        # run() raises unless the checker finds the table clean (status 0).
-        for _, cmd, _ in commands[-2:]:
-            run(cmd + ["--strict"], stdout=subprocess.DEVNULL)
+        # run() raises unless the checker finds the table clean (status 0),
+        # and the chain must list its 12 logical partitions.
+        for name, cmd, _ in commands[-3:]:
+            report = run(cmd + ["--strict"], stdout=subprocess.PIPE, text=True).stdout
+            if "12 logical" in name and "\n  16   00   83" not in report:
+                sys.exit(f"{name}: partition 16 is not in the report")
 
         counts = {name: instructions(cmd, stdin) for name, cmd, stdin in commands}
         rss = {name: peak_rss_kib(cmd, stdin) for name, cmd, stdin in commands}
@@ -213,6 +249,8 @@ def main():
             ("mkentry-check instructions / true", counts["mkentry-check"] / counts[floor], 1.1),
             ("mkentry-check --json instructions / true",
              counts["mkentry-check --json"] / counts[floor], 1.1),
+            ("mkentry-check, 12 logical instructions / true",
+             counts["mkentry-check, 12 logical"] / counts[floor], 1.2),
             ("armhf stripped bytes (inf: no arm-linux-gnueabihf-strip)",
              size if size is not None else unmeasured, 8192),
         ] if not value <= limit]

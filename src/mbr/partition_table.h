@@ -27,14 +27,31 @@ constexpr std::size_t slot_offset(std::size_t slot) { return 446 + entry_size * 
 
 static_assert(slot_offset(1) == 446 && slot_offset(4) + entry_size == signature_offset);
 
+// Decoded in place, as decode_entry decodes the 16 bytes of one entry:
+// the sector's entries are read on every start, the EBRs' too.
 constexpr partition_entry read_slot(const sector_bytes& sector, std::size_t slot)
 {
-    entry_bytes bytes{};
-    for (std::size_t i = 0; i < entry_size; ++i) {
-        bytes[i] = sector[slot_offset(slot) + i];
-    }
-    return decode_entry(bytes);
+    const std::size_t at = slot_offset(slot);
+    partition_entry entry;
+    entry.boot_flag = sector[at];
+    entry.chs_begin = {sector[at + 1], sector[at + 2], sector[at + 3]};
+    entry.part_type = sector[at + 4];
+    entry.chs_end = {sector[at + 5], sector[at + 6], sector[at + 7]};
+    entry.lba_begin = get_le32(sector, at + 8);
+    entry.lba_size = get_le32(sector, at + 12);
+    return entry;
 }
+
+// Reading a slot in place gives what decoding its 16 bytes gives.
+static_assert([] {
+    constexpr entry_bytes bytes = {0x80, 1, 2, 3, 0x0f, 4, 5, 6, 0x02, 0x01, 0, 0, 0, 0, 0, 0x80};
+    sector_bytes sector{};
+    for (std::size_t i = 0; i < entry_size; ++i) {
+        sector[slot_offset(2) + i] = bytes[i];
+    }
+    return read_slot(sector, 2) == decode_entry(bytes) &&
+           read_slot(sector, 1) == partition_entry{0, {0, 0, 0}, 0, {0, 0, 0}, 0, 0};
+}());
 
 // The disk identifier (or disk signature), little-endian like the entries.
 // Linux names partitions by it: PARTUUID=5eed0001-02 is slot 2 of the disk
@@ -54,5 +71,8 @@ constexpr bool has_signature(const sector_bytes& sector)
 // (85). Linux follows all three; EDK2 only the first two.
 constexpr bool is_extended(std::uint8_t type)
 {
-    return type == 0x05 || type == 0x0f || type == 0x85;
+    return type == 0x0f || (type & 0x7f) == 0x05; // 05 or 85
 }
+
+static_assert(is_extended(0x05) && is_extended(0x0f) && is_extended(0x85) && !is_extended(0x83) &&
+              !is_extended(0x8f) && !is_extended(0x04) && !is_extended(0x00));

@@ -94,6 +94,9 @@ void check_layout(checked_table& table, std::uint64_t ebr, std::uint16_t number,
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const partition_entry& entry = entries[i];
+        if (entry.boot_flag == 0x00 && !is_used(entry)) {
+            continue; // empty, as entries 3 and 4 are
+        }
         const auto number_of_entry = static_cast<std::uint32_t>(i + 1);
         if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80) {
             add_here(rule::ebr_bad_boot_flag, number_of_entry << 8 | entry.boot_flag);
@@ -130,7 +133,7 @@ link read_ebr(chain& walk, std::uint64_t ebr, std::uint64_t bound)
         add_at(table, rule::chain_too_long, number, ebr);
         return chain_ends;
     }
-    sector_bytes sector{};
+    sector_bytes sector; // the reader fills it whole
     if (const char* reason = walk.reader.read(walk.reader.disk, ebr, sector); reason != nullptr) {
         table.failure = {ebr, reason};
         return chain_ends;
@@ -206,7 +209,7 @@ void check_logical(checked_table& table, std::size_t index)
     }
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry& entry = table.slots[slot - 1];
-        if (is_extended(entry.part_type) || entry.lba_size == 0) {
+        if (entry.lba_size == 0 || is_extended(entry.part_type)) {
             continue;
         }
         const sector_range both = shared_sectors(here, sectors_of(placed_slot(entry)));
@@ -223,9 +226,9 @@ void check_logical(checked_table& table, std::size_t index)
     std::size_t latest = index;
     for (std::size_t i = 0; i < index; ++i) {
         const logical_partition& earlier = table.logicals[i];
-        const sector_range both = shared_sectors(here, sectors_of({earlier.first, earlier.size}));
-        if (!is_empty(both)) {
-            add_here(rule::overlap, both, earlier.number);
+        if (earlier.first <= sectors.last && earlier.first + earlier.size > sectors.first) {
+            add_here(rule::overlap, shared_sectors(here, sectors_of({earlier.first, earlier.size})),
+                     earlier.number);
         }
         if (earlier.first > logical.first &&
             (latest == index || earlier.first > table.logicals[latest].first)) {

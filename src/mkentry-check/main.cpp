@@ -130,7 +130,7 @@ int bad_argument(std::string_view option, std::string_view arg, std::string_view
 int help()
 {
     if (!write_all(STDOUT_FILENO, usage_text)) {
-        return trouble("standard output", std::strerror(errno));
+        return trouble("standard output", c_string(std::strerror(errno)));
     }
     return exit_clean;
 }
@@ -158,24 +158,26 @@ int main(int argc, char* argv[])
             strict = true;
             break;
         case opt_sector_size:
-            if (!parse_sector_size(optarg, asked.sector_size)) {
-                return bad_argument("--sector-size", optarg, "is not 512, 1024, 2048 or 4096");
+            if (!parse_sector_size(c_string(optarg), asked.sector_size)) {
+                return bad_argument("--sector-size", c_string(optarg),
+                                    "is not 512, 1024, 2048 or 4096");
             }
             break;
         case opt_disk_size:
             disk_size_arg = optarg;
             asked.disk_size_given = true;
-            if (!parse_disk_size(optarg, asked.disk_size)) {
-                return bad_argument("--disk-size", optarg,
+            if (!parse_disk_size(c_string(optarg), asked.disk_size)) {
+                return bad_argument("--disk-size", c_string(optarg),
                                     "is not a size in bytes, or in K, M, G or T of them");
             }
             break;
         case opt_reserve:
             if (disk.reserved_count == disk.reserved.size()) {
-                return bad_argument("--reserve", optarg, "is one range too many: 8 at most");
+                return bad_argument("--reserve", c_string(optarg),
+                                    "is one range too many: 8 at most");
             }
-            if (!parse_range(optarg, disk.reserved[disk.reserved_count++])) {
-                return bad_argument("--reserve", optarg,
+            if (!parse_range(c_string(optarg), disk.reserved[disk.reserved_count++])) {
+                return bad_argument("--reserve", c_string(optarg),
                                     "is not FIRST-LAST, sectors with FIRST not above LAST");
             }
             break;
@@ -195,7 +197,7 @@ int main(int argc, char* argv[])
     const char* path = argv[optind];
     image_read image = read_image(path);
     if (!image.ok()) {
-        return trouble(path, image.failure);
+        return trouble(c_string(path), c_string(image.failure));
     }
     const disk_geometry geometry =
         settle_geometry(asked, image.size_bytes, image.device_sector_size);
@@ -203,7 +205,7 @@ int main(int argc, char* argv[])
     case geometry_problem::none:
         break;
     case geometry_problem::sector_size_differs:
-        start_line(path);
+        start_line(c_string(path));
         append(out, "--sector-size ");
         append_number(out, asked.sector_size);
         append(out, " was given, but its sectors are ");
@@ -211,13 +213,13 @@ int main(int argc, char* argv[])
         append(out, " bytes");
         return end_line();
     case geometry_problem::shorter_than_a_sector:
-        start_line(path);
+        start_line(c_string(path));
         append(out, "not a disk image (shorter than one ");
         append_number(out, geometry.sector_size);
         append(out, "-byte sector)");
         return end_line();
     case geometry_problem::disk_size_too_small:
-        return bad_argument("--disk-size", disk_size_arg, "is less than one sector");
+        return bad_argument("--disk-size", c_string(disk_size_arg), "is less than one sector");
     }
     disk.sector_size = geometry.sector_size;
     disk.sectors = geometry.sectors;
@@ -226,11 +228,11 @@ int main(int argc, char* argv[])
 
     const checked_table table = check_table(image.mbr, disk, {read_image_sector, &image});
     if (table.failure.reason != nullptr) {
-        start_line(path);
+        start_line(c_string(path));
         append(out, "cannot read the EBR at sector ");
         append_number(out, table.failure.sector);
         append(out, ": ");
-        append(out, table.failure.reason);
+        append(out, c_string(table.failure.reason));
         return end_line();
     }
     const int status = fails(table, strict) ? exit_errors : exit_clean;
@@ -239,7 +241,7 @@ int main(int argc, char* argv[])
     }
     out.size = 0;
     if (json) {
-        format_json(out, table, path);
+        format_json(out, table, c_string(path));
     } else {
         format_report(out, table,
                       disk_size_arg != nullptr ? size_source::option : size_source::image);
@@ -249,7 +251,7 @@ int main(int argc, char* argv[])
     }
     // A report that did not arrive must not pass for a clean table.
     if (!write_all(STDOUT_FILENO, out.view())) {
-        return trouble("standard output", std::strerror(errno));
+        return trouble("standard output", c_string(std::strerror(errno)));
     }
     return status;
 }

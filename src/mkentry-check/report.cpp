@@ -3,6 +3,10 @@
 
 #include "report.h"
 
+// Literals as string_views where one of two is chosen: a plain literal
+// would be measured with strlen at run time.
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr std::size_t column_width = 11;
@@ -34,7 +38,7 @@ partition_view view_of(const checked_table& table, std::uint16_t part)
 void append_part(text& out, std::string_view before, std::uint16_t part)
 {
     append(out, before);
-    append(out, part <= slot_count ? "slot " : "partition ");
+    append(out, part <= slot_count ? "slot "sv : "partition "sv);
     append_number(out, part);
 }
 
@@ -137,9 +141,9 @@ void format_message(text& out, const checked_table& table, const finding& found)
         break;
     case rule::type_85:
         append(out, logical ? ": the link has type 85: EDK2 follows only 05 and 0f and ends the"
-                              " chain there"
+                              " chain there"sv
                             : " has extended type 85: EDK2 follows only 05 and 0f, so UEFI sees"
-                              " none of its logical partitions");
+                              " none of its logical partitions"sv);
         break;
     case rule::ebr_no_signature:
         append(out, ": no 55 aa signature at byte 510 (found ");
@@ -278,23 +282,42 @@ void append_partuuid(text& out, std::uint32_t identifier, std::uint16_t part)
     append_hex(out, part, 2);
 }
 
-void append_row(text& out, const checked_table& table, std::uint16_t part)
+using partuuid_prefix = std::array<char, 9>; // the identifier in hex and "-"
+
+partuuid_prefix prefix_of(std::uint32_t identifier)
+{
+    partuuid_prefix prefix{};
+    *put_hex(prefix.data(), identifier, 8) = '-';
+    return prefix;
+}
+
+// One row of the table, built whole and appended once: the report of a
+// long chain is mostly these. ebr is 0 for a slot.
+void append_row(text& out, const checked_table& table, const partuuid_prefix& partuuid,
+                std::uint16_t part, std::uint64_t ebr)
 {
     const partition_view view = view_of(table, part);
-    append_column(out, part, 4);
-    append(out, "   ");
-    append_hex(out, view.boot_flag, 2);
-    append(out, "   ");
-    append_hex(out, view.part_type, 2);
-    append_column(out, view.first, column_width);
-    append_column(out, view.size, column_width);
+    std::array<char, 128> row; // every field at its widest: 5 + 10 + 3 * 20 + 14 + 20 + 1
+    char* at = put_column(row.data(), part, 4);
+    at = put_chars(at, "   ");
+    at = put_hex_byte(at, view.boot_flag);
+    at = put_chars(at, "   ");
+    at = put_hex_byte(at, view.part_type);
+    at = put_column(at, view.first, column_width);
+    at = put_column(at, view.size, column_width);
     if (view.size == 0) {
-        append(out, "          -\n");
-        return;
+        at = put_chars(at, "          -");
+    } else {
+        at = put_column(at, view.first + view.size - 1, column_width);
+        at = put_chars(at, " ");
+        at = put_chars(at, {partuuid.data(), partuuid.size()});
+        at = put_hex_byte(at, static_cast<std::uint8_t>(part)); // 1 to 255
     }
-    append_column(out, view.first + view.size - 1, column_width);
-    append(out, " ");
-    append_partuuid(out, table.identifier, part);
+    if (ebr != 0) {
+        at = put_column(at, ebr, 15);
+    }
+    at = put_chars(at, "\n");
+    append(out, {row.data(), static_cast<std::size_t>(at - row.data())});
 }
 
 } // namespace
@@ -305,22 +328,18 @@ void format_report(text& out, const checked_table& table, size_source source)
     append_number(out, table.disk.sectors);
     append(out, " sectors of ");
     append_number(out, table.disk.sector_size);
-    append(out, source == size_source::option ? " bytes, as given by --disk-size\n" : " bytes\n");
+    append(out,
+           source == size_source::option ? " bytes, as given by --disk-size\n"sv : " bytes\n"sv);
     append(out, "disk identifier: ");
     append_hex(out, table.identifier, 8);
     append(out, "\npart boot type      first    sectors       last partuuid");
-    append(out, table.logical_count == 0 ? "\n" : "               ebr\n");
+    append(out, table.logical_count == 0 ? "\n"sv : "               ebr\n"sv);
+    const partuuid_prefix partuuid = prefix_of(table.identifier);
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-        append_row(out, table, slot);
-        if (table.slots[slot - 1].lba_size != 0) {
-            append(out, "\n");
-        }
+        append_row(out, table, partuuid, slot, 0);
     }
     for (std::size_t i = 0; i < table.logical_count; ++i) {
-        const logical_partition& logical = table.logicals[i];
-        append_row(out, table, logical.number);
-        append_column(out, logical.ebr, 15);
-        append(out, "\n");
+        append_row(out, table, partuuid, table.logicals[i].number, table.logicals[i].ebr);
     }
     for (std::size_t i = 0; i < table.finding_count; ++i) {
         format_finding(out, table, table.findings[i]);
@@ -334,7 +353,7 @@ void format_report(text& out, const checked_table& table, size_source source)
 
 void format_finding(text& out, const checked_table& table, const finding& found)
 {
-    append(out, is_error(found.what) ? "error: " : "warning: ");
+    append(out, is_error(found.what) ? "error: "sv : "warning: "sv);
     format_message(out, table, found);
     append(out, "\n");
 }
@@ -348,9 +367,10 @@ void append_json_partition(text& out, const checked_table& table, std::string_vi
 {
     const partition_view view = view_of(table, part);
     const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
-    append(out, first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
+    append(out,
+           first ? "\n         {\n            \"node\": \""sv : ",{\n            \"node\": \""sv);
     append_json_chars(out, device);
-    append(out, digit_last ? "p" : "");
+    append(out, digit_last ? "p"sv : ""sv);
     append_number(out, part);
     append(out, "\",\n            \"start\": ");
     append_number(out, view.first);
@@ -362,7 +382,7 @@ void append_json_partition(text& out, const checked_table& table, std::string_vi
         append(out, "\",\n            \"partuuid\": \"");
         append_partuuid(out, table.identifier, part);
     }
-    append(out, view.boot_flag == 0x80 ? "\",\n            \"bootable\": true\n" : "\"\n");
+    append(out, view.boot_flag == 0x80 ? "\",\n            \"bootable\": true\n"sv : "\"\n"sv);
     append(out, "         }");
 }
 
@@ -390,14 +410,15 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         append_json_partition(out, table, device, table.logicals[i].number, first);
         first = false;
     }
-    append(out, first ? "]\n   },\n   \"findings\": [" : "\n      ]\n   },\n   \"findings\": [");
+    append(out,
+           first ? "]\n   },\n   \"findings\": ["sv : "\n      ]\n   },\n   \"findings\": ["sv);
     std::string_view separator = "\n";
     for (std::size_t i = 0; i < table.finding_count; ++i) {
         const finding& found = table.findings[i];
         append(out, separator);
         separator = ",\n";
         append(out, "      {\n         \"severity\": \"");
-        append(out, is_error(found.what) ? "error" : "warning");
+        append(out, is_error(found.what) ? "error"sv : "warning"sv);
         append(out, "\",\n         \"slots\": [");
         if (found.part != 0) {
             append_number(out, found.part);
@@ -413,5 +434,5 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         format_message(out, table, found);
         append(out, "\"\n      }");
     }
-    append(out, table.finding_count == 0 ? "]\n}\n" : "\n   ]\n}\n");
+    append(out, table.finding_count == 0 ? "]\n}\n"sv : "\n   ]\n}\n"sv);
 }

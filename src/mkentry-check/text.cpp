@@ -7,6 +7,29 @@
 
 namespace {
 
+constexpr std::array<char, 16> spaces = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                         ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+
+constexpr std::array<std::uint64_t, 20> powers_of_ten = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& each : powers) {
+        each = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// "00" to "99", for writing decimal numbers two digits at a time.
+constexpr std::array<char, 200> digit_pairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
 void append_char(text& out, char c) { append(out, {&c, 1}); }
 
 // The length of the valid UTF-8 sequence at the start of bytes, or 0.
@@ -57,21 +80,53 @@ void append(text& out, std::string_view part)
     out.size += part.size();
 }
 
+char* put_column(char* at, std::uint64_t value, std::size_t width)
+{
+    // A number that fits the column, as nearly all do, needs no count of
+    // its digits: they are written from the column's end back.
+    std::size_t count = width;
+    if (value >= powers_of_ten[width]) {
+        while (count < powers_of_ten.size() && value >= powers_of_ten[count]) {
+            ++count;
+        }
+    }
+    // Columns are at most 16 wide: 16 spaces in two stores, where a loop
+    // of them would become a call to memset.
+    __builtin_memcpy(at, spaces.data(), spaces.size());
+    char* end = at + count;
+    char* digit = end;
+    // Two digits at a time: half the divisions.
+    for (; value >= 10; value /= 100) {
+        const std::size_t pair = 2 * (value % 100);
+        *--digit = digit_pairs[pair + 1];
+        *--digit = digit_pairs[pair];
+    }
+    if (value != 0 || digit == end) {
+        *--digit = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+char* put_hex(char* at, std::uint64_t value, std::size_t digits)
+{
+    constexpr std::string_view hex_digits = "0123456789abcdef";
+    std::size_t count = 1;
+    for (std::uint64_t rest = value >> 4; rest != 0; rest >>= 4) {
+        ++count;
+    }
+    count = count > digits ? count : digits;
+    char* end = at + count;
+    for (char* digit = end; digit != at; value >>= 4) {
+        *--digit = hex_digits[value & 0xf];
+    }
+    return end;
+}
+
 void append_number(text& out, std::uint64_t value)
 {
     std::array<char, 20> digits{}; // 2^64 has 20 decimal digits
     const auto result = std::to_chars(digits.begin(), digits.end(), value);
     append(out, {digits.data(), static_cast<std::size_t>(result.ptr - digits.data())});
-}
-
-void append_column(text& out, std::uint64_t value, std::size_t width)
-{
-    std::array<char, 20> digits{};
-    const auto result = std::to_chars(digits.begin(), digits.end(), value);
-    const auto count = static_cast<std::size_t>(result.ptr - digits.data());
-    constexpr std::string_view spaces = "                    ";
-    append(out, spaces.substr(0, width > count ? width - count : 0));
-    append(out, {digits.data(), count});
 }
 
 void append_hex(text& out, std::uint64_t value, int digits)

@@ -24,9 +24,46 @@ struct text {
 };
 
 void append(text& out, std::string_view part);
+
+// A C string's characters, counted by a loop: a call to strlen would be
+// one more symbol to bind at every start. The bound (a name is no longer
+// than the kernel's 128 KiB for an argument, a message far shorter) also
+// keeps GCC from turning the loop into that call.
+constexpr std::size_t max_c_string = std::size_t{128} * 1024;
+constexpr std::string_view c_string(const char* chars)
+{
+    std::size_t length = 0;
+    while (length < max_c_string && chars[length] != '\0') {
+        ++length;
+    }
+    return {chars, length};
+}
+
+// Writers into room the caller has made (a row of the report is built in
+// a local array, then appended in one piece): each writes at `at` and
+// returns the end of what it wrote. A decimal number takes at most 20
+// characters, or width (at most 16), and may write spaces up to 16 past
+// at; a hex one takes at most 16 characters, or digits.
+char* put_column(char* at, std::uint64_t value, std::size_t width);
+char* put_hex(char* at, std::uint64_t value, std::size_t digits);
+// Two hex digits, the form of every byte in the table.
+inline char* put_hex_byte(char* at, std::uint8_t byte)
+{
+    constexpr std::string_view hex_digits = "0123456789abcdef";
+    at[0] = hex_digits[byte >> 4];
+    at[1] = hex_digits[byte & 0xf];
+    return at + 2;
+}
+
+// In the header, so that the short constant parts become a store or two.
+inline char* put_chars(char* at, std::string_view part)
+{
+    for (const char c : part) {
+        *at++ = c;
+    }
+    return at;
+}
 void append_number(text& out, std::uint64_t value);
-// Right-aligned in a column of the given width.
-void append_column(text& out, std::uint64_t value, std::size_t width);
 // Lower-case hex digits, at least the given number of them.
 void append_hex(text& out, std::uint64_t value, int digits);
 // A name as it may stand in a one-line message on a terminal: control
