@@ -139,6 +139,36 @@ files() {
         failed=1
     fi
 
+    # A chain past what Linux reads, under a long name: its JSON report is
+    # larger than the buffer, and must still leave whole.
+    python3 - <<'EOF'
+with open("long.img", "wb") as f:
+    f.truncate(2048 * 600 * 512)
+    entry = lambda kind, first, size: bytes([0, 255, 255, 255, kind, 255, 255, 255]) + \
+        first.to_bytes(4, "little") + size.to_bytes(4, "little")
+    for sector, entries in [(0, [entry(0x0f, 2048, 2048 * 599)])] + [
+            (2048 * (1 + i), [entry(0x83, 1024, 1024), entry(0x05, 2048 * (i + 1), 2048)])
+            for i in range(598)]:
+        f.seek(sector * 512 + 440)
+        f.write(b"\1\0\355\136\0\0" + b"".join(entries))
+        f.seek(sector * 512 + 510)
+        f.write(b"\x55\xaa")
+EOF
+    long_dir=$(printf 'd%.0s' {1..250})/$(printf 'e%.0s' {1..250})/$(printf 'f%.0s' {1..250})
+    mkdir -p "$long_dir"
+    mv long.img "$long_dir/"
+    expect "${check[@]}" "$long_dir/long.img" 1 \
+        "error: partition 256 (EBR at sector 516096): the chain goes on past partition 255 or 256 EBRs, more than Linux reads" ""
+    "${check[@]}" --json "$long_dir/long.img" >long.json
+    if python3 -c 'import json, sys
+report = json.load(open(sys.argv[1]))
+sys.exit(len(report["partitiontable"]["partitions"]) != 252 or len(report["findings"]) != 252)' long.json; then
+        echo "ok: a JSON report of $(wc -c <long.json) bytes, whole"
+    else
+        echo "FAIL: the long JSON report is not whole"
+        failed=1
+    fi
+
     # Sparse images larger than 32 bits of bytes and of 512-byte sectors,
     # as the boards' 32-bit build must read them too.
     truncate -s 5G 5g.img

@@ -67,21 +67,6 @@ constexpr std::string_view usage_text =
 // Static, so that it comes zeroed from the kernel, untouched until used.
 text out;
 
-bool write_all(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // A line on standard error, "mkentry-check: WHAT: " and then the reason,
 // with WHAT escaped so that the line stays one line and no control byte
 // reaches the terminal. The status says the rest. A name of up to 128 KiB
@@ -91,6 +76,7 @@ void start_line(std::string_view what)
 {
     constexpr std::size_t kept = 512;
     out.size = 0;
+    out.sink = -1; // the line is written whole, by end_line
     append(out, "mkentry-check: ");
     if (what.size() > 2 * kept) {
         append_escaped(out, what.substr(0, kept));
@@ -240,18 +226,16 @@ int main(int argc, char* argv[])
         return status;
     }
     out.size = 0;
+    out.sink = STDOUT_FILENO;
     if (json) {
         format_json(out, table, c_string(path));
     } else {
         format_report(out, table,
                       disk_size_arg != nullptr ? size_source::option : size_source::image);
     }
-    if (out.overflowed) {
-        return trouble("standard output", "the report is too long");
-    }
     // A report that did not arrive must not pass for a clean table.
-    if (!write_all(STDOUT_FILENO, out.view())) {
-        return trouble("standard output", c_string(std::strerror(errno)));
+    if (!flush(out)) {
+        return trouble("standard output", c_string(std::strerror(out.sink_error)));
     }
     return status;
 }

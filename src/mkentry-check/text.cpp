@@ -3,7 +3,10 @@
 
 #include "text.h"
 
+#include <cerrno>
 #include <charconv>
+
+#include <unistd.h>
 
 namespace {
 
@@ -64,11 +67,45 @@ std::size_t utf8_length(std::string_view bytes)
 
 } // namespace
 
+bool write_all(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool flush(text& out)
+{
+    if (out.sink_error == 0 && !write_all(out.sink, out.view())) {
+        out.sink_error = errno != 0 ? errno : EIO;
+    }
+    out.size = 0;
+    return out.sink_error == 0;
+}
+
 void append(text& out, std::string_view part)
 {
     if (part.size() > out.data.size() - out.size) {
-        out.overflowed = true;
-        return;
+        if (out.sink < 0) {
+            out.overflowed = true;
+            return;
+        }
+        // What is written after a failed write is lost anyway: the run
+        // reports the failure.
+        if (!flush(out) || part.size() > out.data.size()) {
+            if (out.sink_error == 0 && !write_all(out.sink, part)) {
+                out.sink_error = errno != 0 ? errno : EIO;
+            }
+            return;
+        }
     }
     // A plain loop: a call to memcpy would cost more to bind at start-up
     // (full RELRO) than the report's few hundred bytes cost to copy. The

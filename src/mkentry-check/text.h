@@ -11,19 +11,27 @@
 #include <string_view>
 
 struct text {
-    // Room for the JSON report at its largest: the device's name, at most
-    // PATH_MAX (4096) bytes and six bytes for each when escaped, five times
-    // over (the device and four nodes), with every finding. Left
-    // uninitialised: a static one is zero from the kernel, one in a test
-    // costs no memset.
+    // Room for any report of a table of four slots, and for most chains:
+    // one that does not fit (hundreds of logical partitions with long
+    // names) is written out in pieces to the sink. Left uninitialised: a
+    // static one is zero from the kernel, one in a test costs no memset.
     std::array<char, std::size_t{160} * 1024> data;
     std::size_t size = 0;
-    bool overflowed = false; // something did not fit and was left out
+    bool overflowed = false; // something did not fit, with no sink, and was left out
+    int sink = -1;           // where a full buffer goes to make room; -1 for none
+    int sink_error = 0;      // the errno of a write to the sink that failed
 
     [[nodiscard]] std::string_view view() const { return {data.data(), size}; }
 };
 
 void append(text& out, std::string_view part);
+
+// Writes all of bytes, on through short writes and EINTR; false on an error.
+bool write_all(int fd, std::string_view bytes);
+
+// Writes what the buffer holds to its sink and empties it; false, with
+// sink_error set, when a write fails now or failed before.
+bool flush(text& out);
 
 // A C string's characters, counted by a loop: a call to strlen would be
 // one more symbol to bind at every start. The bound (a name is no longer
