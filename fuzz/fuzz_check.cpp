@@ -78,13 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++data;
         --size;
     }
-    while (size >= 16 && disk.reserved_count < ranges) {
+    std::array<sector_range, max_reserved> reserved;
+    std::size_t reserved_count = 0;
+    while (size >= 16 && reserved_count < ranges) {
         sector_range range{take_u64(data, size), take_u64(data, size)};
         if (range.first > range.last) {
             std::swap(range.first, range.last);
         }
-        disk.reserved[disk.reserved_count++] = range;
+        reserved[reserved_count++] = range;
     }
+    disk.reserved = {reserved.data(), reserved_count};
     const memory_disk memory = {data, size / mbr_size, disk.sectors};
 
     const checked_table table = check_table(sector, disk, {read_memory, &memory});
@@ -101,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // shows in the count.
     const std::size_t lines = static_cast<std::size_t>(
         std::count(report.data.begin(), report.data.begin() + report.size, '\n'));
-    const std::size_t rows = 3 + slot_count + table.logical_count + table.finding_count +
+    const std::size_t rows = 3 + slot_count + table.logical_count + finding_count(table) +
                              (table.findings_left_out != 0 ? 1 : 0);
     // The JSON report of a long chain outgrows the buffer: it goes out in
     // pieces, here to /dev/null.
@@ -112,8 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     format_json(json, table, "disk.img");
     bool error_seen = false;
     bool warning_seen = false;
-    for (std::size_t i = 0; i < table.finding_count; ++i) {
-        const bool error = is_error(table.findings[i].what);
+    for (std::size_t i = 0; i < finding_count(table); ++i) {
+        const bool error = is_error(nth_finding(table, i).what);
         if (error && warning_seen) {
             std::abort(); // an error after a warning
         }
@@ -121,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         warning_seen = warning_seen || !error;
     }
     if (report.overflowed || !flush(json) || lines != rows || error_seen != fails(table, false) ||
-        (table.finding_count > 0) != fails(table, true)) {
+        (finding_count(table) > 0) != fails(table, true)) {
         std::abort();
     }
     return 0;

@@ -50,9 +50,12 @@ struct table_case {
 constexpr disk_limits disk = {131072}; // 64 MiB
 constexpr disk_limits disk_4k = {16384, 4096};
 constexpr disk_limits disk_8_tib = {std::uint64_t{1} << 34};
-constexpr disk_limits with_loader = {131072, 512, {{{16, 2047}, {4096, 4099}}}, 2};
-constexpr disk_limits ends_inside_a_sector = {2048, 512, {}, 0, 1048676};
-constexpr disk_limits reserved_to_the_last_sector = {131072, 512, {{{6000, UINT64_MAX}}}, 1};
+constexpr sector_range loader[] = {{16, 2047}, {4096, 4099}};
+constexpr disk_limits with_loader = {131072, 512, loader};
+constexpr disk_limits ends_inside_a_sector = {2048, 512, {}, 1048676};
+constexpr sector_range to_the_last_sector[] = {{6000, UINT64_MAX}};
+constexpr disk_limits reserved_to_the_last_sector = {131072, 512, to_the_last_sector};
+constexpr sector_range one_sector[] = {{40000, 40000}};
 
 const slot_bytes boot = {0x80, 0x0c, 2048, 32768};
 const slot_bytes extended = {0, 0x0f, 34816, 96256};
@@ -398,7 +401,7 @@ const table_case table_cases[] = {
      {{34816, {{0, 0x83, 2048, 40000}, link6}}, ebr6}},
     {"logical_over_reserved_sectors",
      {boot, extended},
-     {131072, 512, {{{40000, 40000}}}, 1},
+     {131072, 512, one_sector},
      1,
      {"error: slot 2 lies over reserved sectors 40000-40000\n",
       "error: partition 5 (EBR at sector 34816) lies over reserved sectors 40000-40000\n"},
@@ -568,9 +571,9 @@ TEST_P(table, status_and_findings)
     const table_case& row = GetParam();
     const checked_table checked = check_row(row);
     std::vector<std::string> findings;
-    for (std::size_t i = 0; i < checked.finding_count; ++i) {
+    for (std::size_t i = 0; i < finding_count(checked); ++i) {
         text line;
-        format_finding(line, checked, checked.findings[i]);
+        format_finding(line, checked, nth_finding(checked, i));
         findings.emplace_back(line.view());
     }
     EXPECT_EQ(findings, row.findings);

@@ -36,9 +36,9 @@ std::uint16_t next_number(const checked_table& table)
 // A finding at an EBR names the partition Linux makes of its entry 1, or
 // where it makes none, the number the next partition would get.
 void add_at(checked_table& table, rule what, std::uint16_t number, std::uint64_t ebr,
-            std::uint32_t detail = 0, sector_range sectors = {0, 0}, std::uint16_t other = 0)
+            std::uint16_t detail = 0, sector_range sectors = {0, 0}, std::uint16_t other = 0)
 {
-    add(table, {what, number, other, sectors, ebr, detail});
+    add(table, {what, number, other, detail, sectors, ebr});
 }
 
 bool was_read(const checked_table& table, std::uint64_t ebr)
@@ -90,7 +90,7 @@ void check_layout(checked_table& table, std::uint64_t ebr, std::uint16_t number,
                   const std::array<partition_entry, 4>& entries)
 {
     const auto add_here = [&](rule what, std::uint32_t detail) {
-        add(table, {what, number, 0, {0, 0}, ebr, detail});
+        add(table, {what, number, 0, static_cast<std::uint16_t>(detail), {0, 0}, ebr});
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const partition_entry& entry = entries[i];
@@ -141,7 +141,8 @@ link read_ebr(chain& walk, std::uint64_t ebr, std::uint64_t bound)
     table.ebrs[table.ebr_count++] = ebr;
     if (!has_signature(sector)) {
         add_at(table, rule::ebr_no_signature, number, ebr,
-               std::uint32_t{sector[signature_offset]} << 8 | sector[signature_offset + 1]);
+               static_cast<std::uint16_t>(sector[signature_offset] << 8 |
+                                          sector[signature_offset + 1]));
         return chain_ends;
     }
     std::array<partition_entry, 4> entries;
@@ -188,7 +189,7 @@ void check_logical(checked_table& table, std::size_t index)
     const sector_range sectors = sectors_of(here);
     const partition_entry& extended = table.slots[logical.slot - 1];
     const auto add_here = [&](rule what, sector_range shared = {0, 0}, std::uint16_t other = 0) {
-        add(table, {what, logical.number, other, shared, logical.ebr, 0});
+        add(table, {what, logical.number, other, 0, shared, logical.ebr});
     };
     if (logical.relative_first == 0) {
         add_here(rule::logical_at_ebr);
@@ -217,8 +218,8 @@ void check_logical(checked_table& table, std::size_t index)
             add_here(rule::overlap, both, slot);
         }
     }
-    for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
-        const sector_range both = shared_sectors(here, table.disk.reserved[i]);
+    for (const sector_range& reserved : table.disk.reserved) {
+        const sector_range both = shared_sectors(here, reserved);
         if (!is_empty(both)) {
             add_here(rule::over_reserved, both);
         }

@@ -131,6 +131,8 @@ int main(int argc, char* argv[])
     geometry_options asked;
     const char* disk_size_arg = nullptr;
     disk_limits disk;
+    std::array<sector_range, max_reserved> reserved;
+    std::size_t reserved_count = 0;
     int opt = 0;
     while ((opt = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
         switch (opt) {
@@ -158,11 +160,11 @@ int main(int argc, char* argv[])
             }
             break;
         case opt_reserve:
-            if (disk.reserved_count == disk.reserved.size()) {
+            if (reserved_count == reserved.size()) {
                 return bad_argument("--reserve", c_string(optarg),
                                     "is one range too many: 8 at most");
             }
-            if (!parse_range(c_string(optarg), disk.reserved[disk.reserved_count++])) {
+            if (!parse_range(c_string(optarg), reserved[reserved_count++])) {
                 return bad_argument("--reserve", c_string(optarg),
                                     "is not FIRST-LAST, sectors with FIRST not above LAST");
             }
@@ -210,6 +212,7 @@ int main(int argc, char* argv[])
     disk.sector_size = geometry.sector_size;
     disk.sectors = geometry.sectors;
     disk.partial_image_bytes = geometry.partial_image_bytes;
+    disk.reserved = {reserved.data(), reserved_count};
     image.sector_size = geometry.sector_size;
 
     const checked_table table = check_table(image.mbr, disk, {read_image_sector, &image});

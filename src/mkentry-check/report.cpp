@@ -341,8 +341,8 @@ void format_report(text& out, const checked_table& table, size_source source)
     for (std::size_t i = 0; i < table.logical_count; ++i) {
         append_row(out, table, partuuid, table.logicals[i].number, table.logicals[i].ebr);
     }
-    for (std::size_t i = 0; i < table.finding_count; ++i) {
-        format_finding(out, table, table.findings[i]);
+    for (std::size_t i = 0; i < finding_count(table); ++i) {
+        format_finding(out, table, nth_finding(table, i));
     }
     if (table.findings_left_out != 0) {
         append(out, "and ");
@@ -413,8 +413,8 @@ void format_json(text& out, const checked_table& table, std::string_view device)
     append(out,
            first ? "]\n   },\n   \"findings\": ["sv : "\n      ]\n   },\n   \"findings\": ["sv);
     std::string_view separator = "\n";
-    for (std::size_t i = 0; i < table.finding_count; ++i) {
-        const finding& found = table.findings[i];
+    for (std::size_t i = 0; i < finding_count(table); ++i) {
+        const finding& found = nth_finding(table, i);
         append(out, separator);
         separator = ",\n";
         append(out, "      {\n         \"severity\": \"");
@@ -434,5 +434,5 @@ void format_json(text& out, const checked_table& table, std::string_view device)
         format_message(out, table, found);
         append(out, "\"\n      }");
     }
-    append(out, table.finding_count == 0 ? "]\n}\n"sv : "\n   ]\n}\n"sv);
+    append(out, finding_count(table) == 0 ? "]\n}\n"sv : "\n   ]\n}\n"sv);
 }

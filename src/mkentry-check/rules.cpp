@@ -15,7 +15,7 @@ constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
 void add(checked_table& table, rule what, std::uint16_t slot = 0, std::uint16_t other_slot = 0,
          sector_range sectors = {0, 0})
 {
-    add(table, {what, slot, other_slot, sectors, 0, 0});
+    add(table, {what, slot, other_slot, 0, sectors, 0});
 }
 
 constexpr std::uint64_t end_of(const partition_entry& entry)
@@ -50,8 +50,8 @@ void check_slot(checked_table& table, std::uint8_t slot)
         // 7-Zip adds the two in 32 bits, gets 0 and rejects the table.
         add(table, rule::ends_on_last_mbr_sector, slot);
     }
-    for (std::size_t i = 0; i < table.disk.reserved_count; ++i) {
-        const sector_range both = shared_sectors(placed_slot(entry), table.disk.reserved[i]);
+    for (const sector_range& reserved : table.disk.reserved) {
+        const sector_range both = shared_sectors(placed_slot(entry), reserved);
         if (!is_empty(both)) {
             add(table, rule::over_reserved, slot, 0, both);
         }
@@ -110,22 +110,22 @@ void check_order(checked_table& table, std::uint8_t slot)
 void add(checked_table& table, const finding& found)
 {
     const bool error = is_error(found.what);
-    if (table.finding_count == table.findings.size()) {
-        // Full: an error still takes the last warning's place, so that what
-        // is kept fails the table as the whole list would.
-        if (!error || is_error(table.findings[table.finding_count - 1].what)) {
-            ++table.findings_left_out;
+    const std::size_t room = table.findings.size();
+    if (finding_count(table) == room) {
+        // Full: an error still takes the last warning's place, which is
+        // the next error's, so that what is kept fails the table as the
+        // whole list would.
+        ++table.findings_left_out;
+        if (!error || table.warning_count == 0) {
             return;
         }
-        --table.finding_count;
-        ++table.findings_left_out;
+        --table.warning_count;
     }
-    std::size_t at = table.finding_count++;
-    while (error && at > 0 && !is_error(table.findings[at - 1].what)) {
-        table.findings[at] = table.findings[at - 1];
-        --at;
+    if (error) {
+        table.findings[table.error_count++] = found;
+    } else {
+        table.findings[room - 1 - table.warning_count++] = found;
     }
-    table.findings[at] = found;
 }
 
 checked_table check_table(const sector_bytes& sector, const disk_limits& disk,
@@ -186,6 +186,5 @@ checked_table check_table(const sector_bytes& sector, const disk_limits& disk,
 
 bool fails(const checked_table& table, bool strict)
 {
-    return std::any_of(table.findings.begin(), table.findings.begin() + table.finding_count,
-                       [strict](const finding& found) { return strict || is_error(found.what); });
+    return table.error_count != 0 || (strict && table.warning_count != 0);
 }

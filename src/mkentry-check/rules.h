@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "partition_table.h"
@@ -121,10 +122,11 @@ struct sector_range {
 // What the table is checked against.
 inline constexpr std::size_t max_reserved = 8;
 struct disk_limits {
-    std::uint64_t sectors = 0;                         // the disk's size, in its own sectors
-    std::uint32_t sector_size = 512;                   // bytes; the unit of every sector number
-    std::array<sector_range, max_reserved> reserved{}; // no partition may touch these
-    std::size_t reserved_count = 0;
+    std::uint64_t sectors = 0;       // the disk's size, in its own sectors
+    std::uint32_t sector_size = 512; // bytes; the unit of every sector number
+    // No partition may touch these; the caller keeps them, so that the
+    // limits are copied into the result as a few words, never by memcpy.
+    std::span<const sector_range> reserved{};
     std::uint64_t partial_image_bytes = 0; // an image file's size when it ends inside a sector
 };
 
@@ -157,14 +159,17 @@ struct logical_partition {
     std::uint8_t slot;      // the extended slot whose chain holds it
 };
 
+// 32 bytes, the small fields first: copied as a few words on every target,
+// where a larger one is copied by a call to memcpy on some.
 struct finding {
     rule what;
     std::uint16_t part;       // the partition it is about: slot 1-4, logical 5 on; 0 for the disk
     std::uint16_t other_part; // the partition or extended slot it is named with, or 0
+    std::uint16_t detail;     // a byte, two bytes or an entry the message names
     sector_range sectors;     // the sectors both claim, or that a link points to
     std::uint64_t ebr;        // for the chain's findings, the EBR's sector
-    std::uint32_t detail;     // a byte or an entry the message names
 };
+static_assert(sizeof(finding) == 32);
 
 // Enough for every finding of a table of four slots, and for far more than
 // a chain that a board reads: past it, the findings that do not fit are
@@ -177,7 +182,7 @@ struct read_failure {
     const char* reason; // nullptr when every sector read
 };
 
-// The table as read, and what was found, errors first.
+// The table as read, and what was found.
 struct checked_table {
     disk_limits disk;
     std::array<partition_entry, slot_count> slots{};
@@ -187,8 +192,11 @@ struct checked_table {
     std::size_t logical_count = 0;
     std::array<std::uint64_t, max_ebrs> ebrs; // every EBR read, in chain order
     std::size_t ebr_count = 0;
-    std::array<finding, max_findings> findings; // the first finding_count of them
-    std::size_t finding_count = 0;
+    // Errors from the front, warnings from the back, each in the order
+    // found: nothing is moved to print errors first. nth_finding reads them.
+    std::array<finding, max_findings> findings;
+    std::size_t error_count = 0;
+    std::size_t warning_count = 0;
     std::size_t findings_left_out = 0;
     read_failure failure{0, nullptr};
 };
@@ -198,6 +206,19 @@ struct checked_table {
 constexpr bool is_used(const partition_entry& entry)
 {
     return entry.part_type != 0 || entry.lba_size != 0;
+}
+
+constexpr std::size_t finding_count(const checked_table& table)
+{
+    return table.error_count + table.warning_count;
+}
+
+// The findings in the order they are printed: errors first.
+constexpr const finding& nth_finding(const checked_table& table, std::size_t index)
+{
+    return index < table.error_count
+               ? table.findings[index]
+               : table.findings[table.findings.size() - 1 - (index - table.error_count)];
 }
 
 // Checks the four slots of the first sector, then walks the chain of every

@@ -134,7 +134,7 @@ char* put_column(char* at, std::uint64_t value, std::size_t width)
     char* digit = end;
     // Two digits at a time: half the divisions.
     for (; value >= 10; value /= 100) {
-        const std::size_t pair = 2 * (value % 100);
+        const auto pair = static_cast<std::size_t>(2 * (value % 100));
         *--digit = digit_pairs[pair + 1];
         *--digit = digit_pairs[pair];
     }
