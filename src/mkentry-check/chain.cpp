@@ -164,7 +164,9 @@ link read_ebr(chain& walk, std::uint64_t ebr, std::uint64_t bound)
         }
         const std::uint64_t next = walk.first + entry.lba_begin;
         const sector_range sectors = {next, next + entry.lba_size - 1};
-        if (next + entry.lba_size > walk.end) {
+        // EDK2 stops at an EBR outside the extended partition; how far the
+        // link's size reaches past its EBR, no reader minds.
+        if (next >= walk.end) {
             add_at(table, rule::link_outside, number, ebr, 0, sectors, walk.slot);
         }
         if (next >= table.disk.sectors) {
