@@ -10,6 +10,7 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,16 @@ const slot_bytes link6 = {0, 0x05, 34816, 61440};
 const slot_bytes swap6 = {0, 0x82, 2048, 59392};
 const ebr_bytes ebr5 = {34816, {data5, link6}};
 const ebr_bytes ebr6 = {69632, {swap6}};
+
+// A row of a chain: boot in slot 1 and the extended partition in slot 2
+// of the 64 MiB disk, unless other slots or another disk are given.
+table_case chain(const char* name, int status, std::vector<std::string> findings,
+                 std::vector<ebr_bytes> ebrs, std::vector<slot_bytes> slots = {boot, extended},
+                 disk_limits on = disk)
+{
+    return {name,       std::move(slots), on, status, std::move(findings), {0x55, 0xaa},
+            0x5eed0001, std::move(ebrs)};
+}
 
 const table_case table_cases[] = {
     {"clean",
@@ -214,268 +225,146 @@ const table_case table_cases[] = {
      {"warning: slot 3 is marked bootable, and so is slot 2\n"}},
     // A chain as a build script writes it: boot, then an extended slot of
     // two logical partitions, each EBR 2048 sectors before its partition.
-    {"chain", {boot, extended}, disk, 0, {}, {0x55, 0xaa}, 0x5eed0001, {ebr5, ebr6}},
-    {"chain_of_type_05",
-     {boot, {0, 0x05, 34816, 96256}},
-     disk,
-     0,
-     {},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, ebr6}},
-    {"extended_slot_without_a_logical",
-     {boot, extended},
-     disk,
-     0,
-     {},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {}}}},
+    chain("chain", 0, {}, {ebr5, ebr6}),
+    chain("chain_of_type_05", 0, {}, {ebr5, ebr6}, {boot, {0, 0x05, 34816, 96256}}),
+    chain("extended_slot_without_a_logical", 0, {}, {{34816, {}}}),
     {"ebr_without_signature",
      {boot, extended},
      disk,
      1,
      {"error: partition 5 (EBR at sector 34816): no 55 aa signature at byte 510 (found 00 00): "
       "every reader ends the chain there\n"}},
-    {"second_ebr_without_signature",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 6 (EBR at sector 69632): no 55 aa signature at byte 510 (found 55 00): "
-      "every reader ends the chain there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, {69632, {swap6}, {0x55, 0}}}},
-    {"link_to_its_own_ebr",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): the link points back to the EBR at sector 34816: "
-      "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 0, 61440}}}}},
-    {"link_back_to_an_earlier_ebr",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 6 (EBR at sector 69632): the link points back to the EBR at sector 34816: "
-      "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, {69632, {swap6, {0, 0x05, 0, 61440}}}}},
-    {"logical_written_as_absolute",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 6 (EBR at sector 69632) lies at sectors 141312-200703, outside the "
-      "extended partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there\n",
-      "error: partition 6 (EBR at sector 69632) ends at sector 200703, past the end of the disk "
-      "(sectors 0-131071)\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, {69632, {{0, 0x82, 71680, 59392}}}}},
-    {"link_counted_from_its_own_ebr",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 7 (EBR at sector 65536): no 55 aa signature at byte 510 (found 00 00): "
-      "every reader ends the chain there\n",
-      "error: partition 5 (EBR at sector 34816) lies over the EBR at sector 65536: writing it "
-      "destroys the chain\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 34816, 30720}}},
-      {69632, {{0, 0x82, 2048, 28672}, {0, 0x05, 30720, 30720}}},
-      {100352, {{0, 0x83, 2048, 28672}}}}},
-    {"link_of_type_83",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): entry 2, the link, has type 83, not 05 or 0f: "
-      "Linux makes it a partition, EDK2 ends the chain there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x83, 34816, 61440}}}}},
-    {"link_of_size_0",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the "
-      "chain there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 34816, 0}}}, ebr6}},
-    {"link_of_type_85",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): the link has type 85: EDK2 follows only 05 and "
-      "0f and ends the chain there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x85, 34816, 61440}}}, ebr6}},
-    {"slot_of_type_85",
-     {boot, {0, 0x85, 34816, 96256}},
-     disk,
-     1,
-     {"error: slot 2 has extended type 85: EDK2 follows only 05 and 0f, so UEFI sees none of its "
-      "logical partitions\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, ebr6}},
-    {"partition_in_entry_3",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 6 (EBR at sector 69632): entry 3 is used: EDK2 reads only entry 1, the "
-      "partition, and entry 2, the link\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, {69632, {{}, {}, swap6}}}},
-    {"link_before_the_partition",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): entry 1 is a link (type 05) and entry 2 holds "
-      "the partition: EDK2 follows entry 1 and skips the partition\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {link6, data5}}, ebr6}},
-    {"ebr_with_a_link_and_no_partition",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): a link but no partition in entry 1: EDK2 ends "
-      "the chain there, before the partitions after it\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{}, link6}}, ebr6}},
-    {"logical_of_size_0",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816) has type 83 but size 0: Linux makes no partition "
-      "of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain "
-      "there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x83, 2048, 0}, link6}}, ebr6}},
-    {"logical_of_type_00",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816) has type 00 but size 32768: Linux makes it a "
-      "partition, U-Boot and GRUB do not and number the partitions after it differently\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x00, 2048, 32768}, link6}}, ebr6}},
-    {"logical_at_its_own_ebr",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816) starts at its own EBR (first sector 0): its "
-      "contents overwrite the chain\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x83, 0, 32768}, link6}}, ebr6}},
-    {"logical_over_a_slot",
-     {boot, extended, {0, 0x83, 100000, 10000}},
-     disk,
-     1,
-     {"error: slot 2 overlaps slot 3 (sectors 100000-109999)\n",
-      "error: partition 6 (EBR at sector 69632) overlaps slot 3 (sectors 100000-109999)\n",
-      "warning: slot 3 starts at sector 100000, not on a 1 MiB boundary (a multiple of 2048)\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, ebr6}},
-    {"logicals_overlap",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816) lies over the EBR at sector 69632: writing it "
-      "destroys the chain\n",
-      "error: partition 6 (EBR at sector 69632) overlaps partition 5 (sectors 71680-76863)\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x83, 2048, 40000}, link6}}, ebr6}},
-    {"logical_over_reserved_sectors",
-     {boot, extended},
-     {131072, 512, one_sector},
-     1,
-     {"error: slot 2 lies over reserved sectors 40000-40000\n",
-      "error: partition 5 (EBR at sector 34816) lies over reserved sectors 40000-40000\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {ebr5, ebr6}},
-    {"bad_boot_flag_in_an_ebr",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): entry 1 has boot flag 01, not 00 or 80: U-Boot "
-      "skips the entry, GRUB reads no partition from there on\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0x01, 0x83, 2048, 32768}, link6}}, ebr6}},
-    {"two_extended_slots",
-     {boot, {0, 0x0f, 34816, 65536}, {0, 0x05, 100352, 30720}},
-     disk,
-     1,
-     {"error: slot 3 is a second extended partition, after slot 2: U-Boot and GRUB follow only "
-      "the first one's chain\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5}}, {100352, {{0, 0x83, 2048, 28672}}}}},
-    {"link_longer_than_the_extended_slot",
-     {boot, extended},
-     disk,
-     0,
-     {},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 34816, 200000}}}, ebr6}},
-    {"link_outside_the_extended_slot",
-     {boot, {0, 0x0f, 34816, 65536}},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, "
-      "outside the extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain "
-      "there\n",
-      "error: partition 6 (EBR at sector 104816): no 55 aa signature at byte 510 (found 00 00): "
-      "every reader ends the chain there\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 70000, 2048}}}}},
-    {"link_past_the_disk",
-     {boot, extended},
-     disk,
-     1,
-     {"error: partition 5 (EBR at sector 34816): the link points to sectors "
-      "4295002111-4295002111, outside the extended partition in slot 2 (sectors 34816-131071): "
-      "EDK2 ends the chain there\n",
-      "error: partition 5 (EBR at sector 34816): the link points to sector 4295002111, past the "
-      "end of the disk (sectors 0-131071)\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {data5, {0, 0x05, 4294967295, 1}}}}},
-    {"logicals_out_of_disk_order",
-     {boot, extended},
-     disk,
-     0,
-     {"warning: partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 "
-      "(sector 88064): 7-Zip rejects partitions out of disk order\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x83, 53248, 32768}, link6}}, {69632, {{0, 0x82, 2048, 14336}}}}},
-    {"unaligned_logical",
-     {boot, extended},
-     disk,
-     0,
-     {"warning: partition 5 (EBR at sector 34816) starts at sector 34879, not on a 1 MiB "
-      "boundary (a multiple of 2048)\n"},
-     {0x55, 0xaa},
-     0x5eed0001,
-     {{34816, {{0, 0x83, 63, 32768}, link6}}, ebr6}},
+    chain(
+        "second_ebr_without_signature", 1,
+        {"error: partition 6 (EBR at sector 69632): no 55 aa signature at byte 510 (found 55 00): "
+         "every reader ends the chain there\n"},
+        {ebr5, {69632, {swap6}, {0x55, 0}}}),
+    chain("link_to_its_own_ebr", 1,
+          {"error: partition 5 (EBR at sector 34816): the link points back to the EBR at sector "
+           "34816: "
+           "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
+          {{34816, {data5, {0, 0x05, 0, 61440}}}}),
+    chain("link_back_to_an_earlier_ebr", 1,
+          {"error: partition 6 (EBR at sector 69632): the link points back to the EBR at sector "
+           "34816: "
+           "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
+          {ebr5, {69632, {swap6, {0, 0x05, 0, 61440}}}}),
+    chain(
+        "logical_written_as_absolute", 1,
+        {"error: partition 6 (EBR at sector 69632) lies at sectors 141312-200703, outside the "
+         "extended partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there\n",
+         "error: partition 6 (EBR at sector 69632) ends at sector 200703, past the end of the disk "
+         "(sectors 0-131071)\n"},
+        {ebr5, {69632, {{0, 0x82, 71680, 59392}}}}),
+    chain(
+        "link_counted_from_its_own_ebr", 1,
+        {"error: partition 7 (EBR at sector 65536): no 55 aa signature at byte 510 (found 00 00): "
+         "every reader ends the chain there\n",
+         "error: partition 5 (EBR at sector 34816) lies over the EBR at sector 65536: writing it "
+         "destroys the chain\n"},
+        {{34816, {data5, {0, 0x05, 34816, 30720}}},
+         {69632, {{0, 0x82, 2048, 28672}, {0, 0x05, 30720, 30720}}},
+         {100352, {{0, 0x83, 2048, 28672}}}}),
+    chain(
+        "link_of_type_83", 1,
+        {"error: partition 5 (EBR at sector 34816): entry 2, the link, has type 83, not 05 or 0f: "
+         "Linux makes it a partition, EDK2 ends the chain there\n"},
+        {{34816, {data5, {0, 0x83, 34816, 61440}}}}),
+    chain("link_of_size_0", 1,
+          {"error: partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the "
+           "chain there\n"},
+          {{34816, {data5, {0, 0x05, 34816, 0}}}, ebr6}),
+    chain(
+        "link_of_type_85", 1,
+        {"error: partition 5 (EBR at sector 34816): the link has type 85: EDK2 follows only 05 and "
+         "0f and ends the chain there\n"},
+        {{34816, {data5, {0, 0x85, 34816, 61440}}}, ebr6}),
+    chain("slot_of_type_85", 1,
+          {"error: slot 2 has extended type 85: EDK2 follows only 05 and 0f, so UEFI sees none of "
+           "its "
+           "logical partitions\n"},
+          {ebr5, ebr6}, {boot, {0, 0x85, 34816, 96256}}),
+    chain(
+        "partition_in_entry_3", 1,
+        {"error: partition 6 (EBR at sector 69632): entry 3 is used: EDK2 reads only entry 1, the "
+         "partition, and entry 2, the link\n"},
+        {ebr5, {69632, {{}, {}, swap6}}}),
+    chain(
+        "link_before_the_partition", 1,
+        {"error: partition 5 (EBR at sector 34816): entry 1 is a link (type 05) and entry 2 holds "
+         "the partition: EDK2 follows entry 1 and skips the partition\n"},
+        {{34816, {link6, data5}}, ebr6}),
+    chain(
+        "ebr_with_a_link_and_no_partition", 1,
+        {"error: partition 5 (EBR at sector 34816): a link but no partition in entry 1: EDK2 ends "
+         "the chain there, before the partitions after it\n"},
+        {{34816, {{}, link6}}, ebr6}),
+    chain("logical_of_size_0", 1,
+          {"error: partition 5 (EBR at sector 34816) has type 83 but size 0: Linux makes no "
+           "partition "
+           "of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain "
+           "there\n"},
+          {{34816, {{0, 0x83, 2048, 0}, link6}}, ebr6}),
+    chain("logical_of_type_00", 1,
+          {"error: partition 5 (EBR at sector 34816) has type 00 but size 32768: Linux makes it a "
+           "partition, U-Boot and GRUB do not and number the partitions after it differently\n"},
+          {{34816, {{0, 0x00, 2048, 32768}, link6}}, ebr6}),
+    chain("logical_at_its_own_ebr", 1,
+          {"error: partition 5 (EBR at sector 34816) starts at its own EBR (first sector 0): its "
+           "contents overwrite the chain\n"},
+          {{34816, {{0, 0x83, 0, 32768}, link6}}, ebr6}),
+    chain(
+        "logical_over_a_slot", 1,
+        {"error: slot 2 overlaps slot 3 (sectors 100000-109999)\n",
+         "error: partition 6 (EBR at sector 69632) overlaps slot 3 (sectors 100000-109999)\n",
+         "warning: slot 3 starts at sector 100000, not on a 1 MiB boundary (a multiple of 2048)\n"},
+        {ebr5, ebr6}, {boot, extended, {0, 0x83, 100000, 10000}}),
+    chain("logicals_overlap", 1,
+          {"error: partition 5 (EBR at sector 34816) lies over the EBR at sector 69632: writing it "
+           "destroys the chain\n",
+           "error: partition 6 (EBR at sector 69632) overlaps partition 5 (sectors 71680-76863)\n"},
+          {{34816, {{0, 0x83, 2048, 40000}, link6}}, ebr6}),
+    chain("logical_over_reserved_sectors", 1,
+          {"error: slot 2 lies over reserved sectors 40000-40000\n",
+           "error: partition 5 (EBR at sector 34816) lies over reserved sectors 40000-40000\n"},
+          {ebr5, ebr6}, {boot, extended}, {131072, 512, one_sector}),
+    chain(
+        "bad_boot_flag_in_an_ebr", 1,
+        {"error: partition 5 (EBR at sector 34816): entry 1 has boot flag 01, not 00 or 80: U-Boot "
+         "skips the entry, GRUB reads no partition from there on\n"},
+        {{34816, {{0x01, 0x83, 2048, 32768}, link6}}, ebr6}),
+    chain(
+        "two_extended_slots", 1,
+        {"error: slot 3 is a second extended partition, after slot 2: U-Boot and GRUB follow only "
+         "the first one's chain\n"},
+        {{34816, {data5}}, {100352, {{0, 0x83, 2048, 28672}}}},
+        {boot, {0, 0x0f, 34816, 65536}, {0, 0x05, 100352, 30720}}),
+    chain("link_longer_than_the_extended_slot", 0, {},
+          {{34816, {data5, {0, 0x05, 34816, 200000}}}, ebr6}),
+    chain(
+        "link_outside_the_extended_slot", 1,
+        {"error: partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, "
+         "outside the extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain "
+         "there\n",
+         "error: partition 6 (EBR at sector 104816): no 55 aa signature at byte 510 (found 00 00): "
+         "every reader ends the chain there\n"},
+        {{34816, {data5, {0, 0x05, 70000, 2048}}}}, {boot, {0, 0x0f, 34816, 65536}}),
+    chain(
+        "link_past_the_disk", 1,
+        {"error: partition 5 (EBR at sector 34816): the link points to sectors "
+         "4295002111-4295002111, outside the extended partition in slot 2 (sectors 34816-131071): "
+         "EDK2 ends the chain there\n",
+         "error: partition 5 (EBR at sector 34816): the link points to sector 4295002111, past the "
+         "end of the disk (sectors 0-131071)\n"},
+        {{34816, {data5, {0, 0x05, 4294967295, 1}}}}),
+    chain("logicals_out_of_disk_order", 0,
+          {"warning: partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 "
+           "(sector 88064): 7-Zip rejects partitions out of disk order\n"},
+          {{34816, {{0, 0x83, 53248, 32768}, link6}}, {69632, {{0, 0x82, 2048, 14336}}}}),
+    chain("unaligned_logical", 0,
+          {"warning: partition 5 (EBR at sector 34816) starts at sector 34879, not on a 1 MiB "
+           "boundary (a multiple of 2048)\n"},
+          {{34816, {{0, 0x83, 63, 32768}, link6}}, ebr6}),
     {"ebr_unreadable", {boot, extended}, disk, 0, {}, {0x55, 0xaa}, 0x5eed0001, {ebr5}, 69632},
     // An EBR every 4096 sectors, each with a partition and a link to the
     // next: Linux stops at partition 255.

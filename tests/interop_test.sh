@@ -242,11 +242,16 @@ mkdir -p "$scratch/genimage/in" "$scratch/genimage/root"
 # A loader of whole sectors: the image ends where its data ends, and one
 # that ends inside a sector is rightly warned about.
 head -c 20480 /dev/zero >"$scratch/genimage/in/loader.bin"
-cat >"$scratch/genimage/board.cfg" <<'END'
-image board.img {
+# The card: the loader, a 16 MiB boot partition at 1 MiB, then what is
+# given, with the hdimage lines given.
+genimage_card() { # image, hdimage lines, partitions after boot
+    local config=$scratch/genimage/$1.cfg
+    cat >"$config" <<END
+image $1 {
     hdimage {
         partition-table-type = "mbr"
         disk-signature = 0x5eed0001
+$2
     }
     partition loader {
         in-partition-table = false
@@ -259,52 +264,24 @@ image board.img {
         offset = 1M
         size = 16M
     }
-    partition root {
-        partition-type = 0x83
-        size = 47M
-    }
+$3
 }
 END
-(cd "$scratch/genimage" && genimage --config board.cfg --inputpath in --outputpath out \
-    --tmppath tmp --rootpath root >genimage.log 2>&1) || { cat "$scratch/genimage/genimage.log"; exit 1; }
+    (cd "$scratch/genimage" && rm -rf tmp && genimage --config "$config" --inputpath in \
+        --outputpath out --tmppath tmp --rootpath root >genimage.log 2>&1) ||
+        { cat "$scratch/genimage/genimage.log"; exit 1; }
+}
+genimage_card board.img "" 'partition root { partition-type = 0x83
+size = 47M }'
 clean genimage "$scratch/genimage/out/board.img" --reserve 16-2047 --disk-size 64M
-
 # The same card with its partitions past the first in an extended one.
-cat >"$scratch/genimage/chain.cfg" <<'END'
-image chain.img {
-    hdimage {
-        partition-table-type = "mbr"
-        disk-signature = 0x5eed0022
-        extended-partition = 2
-        align = 1M
-    }
-    partition loader {
-        in-partition-table = false
-        image = "loader.bin"
-        offset = 8K
-    }
-    partition boot {
-        partition-type = 0x0c
-        bootable = true
-        offset = 1M
-        size = 16M
-    }
-    partition rootfs {
-        partition-type = 0x83
-        size = 16M
-    }
-    partition swap {
-        partition-type = 0x82
-        size = 8M
-    }
-    partition data {
-        partition-type = 0x83
-        size = 16M
-    }
-}
-END
-(cd "$scratch/genimage" && rm -rf tmp && genimage --config chain.cfg --inputpath in --outputpath out \
-    --tmppath tmp --rootpath root >genimage.log 2>&1) || { cat "$scratch/genimage/genimage.log"; exit 1; }
+genimage_card chain.img 'extended-partition = 2
+align = 1M' 'partition rootfs { partition-type = 0x83
+size = 16M }
+partition swap { partition-type = 0x82
+size = 8M }
+partition data { partition-type = 0x83
+size = 16M }'
 clean "genimage, three logical partitions" "$scratch/genimage/out/chain.img" --reserve 16-2047 --disk-size 64M
 three_logical genimage "$scratch/genimage/out/chain.img"
 
