@@ -190,35 +190,11 @@ w
 END
 clean fdisk "$scratch/fdisk.img" --reserve 16-2047
 
-# fdisk offers the extended partition's and each logical one's first
-# sector: the empty lines take them.
+# fdisk's answers, one a line: the empty ones take the first sector it
+# offers, and for the last partition the rest of the disk.
 card "$scratch/fdisk-chain.img"
-fdisk "$scratch/fdisk-chain.img" >/dev/null <<'END'
-o
-n
-p
-1
-2048
-+16M
-t
-c
-a
-n
-e
-2
-34816
-
-n
-
-+16M
-n
-
-+8M
-n
-
-
-w
-END
+printf '%s\n' o n p 1 2048 +16M t c a n e 2 34816 '' n '' +16M n '' +8M n '' '' w |
+    fdisk "$scratch/fdisk-chain.img" >/dev/null
 clean "fdisk, three logical partitions" "$scratch/fdisk-chain.img" --reserve 16-2047
 three_logical fdisk "$scratch/fdisk-chain.img"
 
