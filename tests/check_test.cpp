@@ -243,7 +243,7 @@ const table_case table_cases[] = {
           {"error: partition 5 (EBR at sector 34816): the link points back to the EBR at sector "
            "34816: "
            "the chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs\n"},
-          {{34816, {data5, {0, 0x05, 0, 61440}}}}),
+          {{34816, {data5, {0, 0x05, 0, 2048}}}}),
     chain("link_back_to_an_earlier_ebr", 1,
           {"error: partition 6 (EBR at sector 69632): the link points back to the EBR at sector "
            "34816: "
@@ -320,7 +320,10 @@ const table_case table_cases[] = {
          "warning: slot 3 starts at sector 100000, not on a 1 MiB boundary (a multiple of 2048)\n"},
         {ebr5, ebr6}, {boot, extended, {0, 0x83, 100000, 10000}}),
     chain("logicals_overlap", 1,
-          {"error: partition 5 (EBR at sector 34816) lies over the EBR at sector 69632: writing it "
+          {"error: partition 5 (EBR at sector 34816): the link's sectors take in sectors "
+           "69632-76863 of the partition: EDK2 reads the first EBR as an MBR, rejects it and "
+           "makes no logical partition\n",
+           "error: partition 5 (EBR at sector 34816) lies over the EBR at sector 69632: writing it "
            "destroys the chain\n",
            "error: partition 6 (EBR at sector 69632) overlaps partition 5 (sectors 71680-76863)\n"},
           {{34816, {{0, 0x83, 2048, 40000}, link6}}, ebr6}),
@@ -339,8 +342,23 @@ const table_case table_cases[] = {
          "the first one's chain\n"},
         {{34816, {data5}}, {100352, {{0, 0x83, 2048, 28672}}}},
         {boot, {0, 0x0f, 34816, 65536}, {0, 0x05, 100352, 30720}}),
-    chain("link_longer_than_the_extended_slot", 0, {},
+    // Only the first EBR's link must fit: EDK2 reads that EBR as an MBR.
+    chain("later_link_longer_than_the_extended_slot", 0, {},
+          {ebr5,
+           {69632, {{0, 0x82, 2048, 12288}, {0, 0x05, 49152, 200000}}},
+           {83968, {{0, 0x83, 2048, 12288}}}}),
+    chain("first_link_longer_than_the_extended_slot", 1,
+          {"error: partition 5 (EBR at sector 34816): the link points to sectors 69632-269631, "
+           "past the end of the extended partition in slot 2 (sectors 34816-131071): EDK2 reads "
+           "the first EBR as an MBR, rejects it and makes no logical partition\n"},
           {{34816, {data5, {0, 0x05, 34816, 200000}}}, ebr6}),
+    chain("first_link_over_its_partition", 1,
+          {"error: partition 5 (EBR at sector 34816): the link's sectors take in sectors "
+           "88064-120831 of the partition: EDK2 reads the first EBR as an MBR, rejects it and "
+           "makes no logical partition\n",
+           "warning: partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 "
+           "(sector 88064): 7-Zip rejects partitions out of disk order\n"},
+          {{34816, {{0, 0x83, 53248, 32768}, link6}}, {69632, {{0, 0x82, 2048, 14336}}}}),
     chain(
         "link_outside_the_extended_slot", 1,
         {"error: partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, "
@@ -360,7 +378,8 @@ const table_case table_cases[] = {
     chain("logicals_out_of_disk_order", 0,
           {"warning: partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 "
            "(sector 88064): 7-Zip rejects partitions out of disk order\n"},
-          {{34816, {{0, 0x83, 53248, 32768}, link6}}, {69632, {{0, 0x82, 2048, 14336}}}}),
+          {{34816, {{0, 0x83, 53248, 32768}, {0, 0x05, 34816, 16384}}},
+           {69632, {{0, 0x82, 2048, 14336}}}}),
     chain("unaligned_logical", 0,
           {"warning: partition 5 (EBR at sector 34816) starts at sector 34879, not on a 1 MiB "
            "boundary (a multiple of 2048)\n"},

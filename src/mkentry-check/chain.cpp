@@ -164,10 +164,25 @@ link read_ebr(chain& walk, std::uint64_t ebr, std::uint64_t bound)
         }
         const std::uint64_t next = walk.first + entry.lba_begin;
         const sector_range sectors = {next, next + entry.lba_size - 1};
-        // EDK2 stops at an EBR outside the extended partition; how far the
-        // link's size reaches past its EBR, no reader minds.
+        // EDK2 stops at an EBR outside the extended partition. The first
+        // EBR it also holds to the rules of an MBR, and makes no logical
+        // partition at all when an entry there reaches past the extended
+        // partition or lies over another. How far a later link reaches, no
+        // reader minds.
+        const bool first_ebr = ebr == walk.first;
         if (next >= walk.end) {
             add_at(table, rule::link_outside, number, ebr, 0, sectors, walk.slot);
+        } else if (first_ebr && sectors.last >= walk.end) {
+            add_at(table, rule::link_outside, number, ebr, 1, sectors,
+                   walk.slot); // its size reaches past
+        }
+        const partition_entry& partition = entries[0];
+        if (first_ebr && &entry != &partition && partition.part_type != 0) {
+            const sector_range both =
+                shared_sectors({ebr + partition.lba_begin, partition.lba_size}, sectors);
+            if (!is_empty(both)) {
+                add_at(table, rule::link_over_partition, number, ebr, 0, both);
+            }
         }
         if (next >= table.disk.sectors) {
             add_at(table, rule::link_past_disk_end, number, ebr, 0, sectors);

@@ -60,15 +60,22 @@ void append_disk_sectors(text& out, const checked_table& table)
     append(out, ")");
 }
 
-void append_extended(text& out, const checked_table& table, std::uint16_t slot)
+void append_extended(text& out, const checked_table& table, std::uint16_t slot,
+                     std::string_view where = ", outside the extended partition in "sv)
 {
     const partition_entry& extended = table.slots[slot - 1];
-    append_part(out, ", outside the extended partition in ", slot);
+    append_part(out, where, slot);
     append(out, " (sectors ");
     append_range(out,
                  {extended.lba_begin, std::uint64_t{extended.lba_begin} + extended.lba_size - 1});
-    append(out, "): EDK2 ends the chain there");
+    append(out, ")");
 }
+
+constexpr std::string_view edk2_ends_the_chain = ": EDK2 ends the chain there";
+// EDK2 holds the first EBR to an MBR's rules: no entry past the partition
+// it is read in, none over another.
+constexpr std::string_view edk2_makes_no_logical =
+    ": EDK2 reads the first EBR as an MBR, rejects it and makes no logical partition";
 
 // The finding's text, without its severity: the partition it is about
 // first, a logical one with the sector of its EBR.
@@ -182,7 +189,21 @@ void format_message(text& out, const checked_table& table, const finding& found)
     case rule::link_outside:
         append(out, ": the link points to sectors ");
         append_range(out, found.sectors);
-        append_extended(out, table, found.other_part);
+        if (found.detail != 0) {
+            // The first EBR's link, to an EBR inside, with a size that reaches past.
+            append_extended(out, table, found.other_part,
+                            ", past the end of the extended partition in ");
+            append(out, edk2_makes_no_logical);
+        } else {
+            append_extended(out, table, found.other_part);
+            append(out, edk2_ends_the_chain);
+        }
+        break;
+    case rule::link_over_partition:
+        append(out, ": the link's sectors take in sectors ");
+        append_range(out, found.sectors);
+        append(out, " of the partition");
+        append(out, edk2_makes_no_logical);
         break;
     case rule::link_past_disk_end:
         append(out, ": the link points to sector ");
@@ -218,6 +239,7 @@ void format_message(text& out, const checked_table& table, const finding& found)
         append(out, " lies at sectors ");
         append_range(out, found.sectors);
         append_extended(out, table, found.other_part);
+        append(out, edk2_ends_the_chain);
         break;
     case rule::logical_over_ebr:
         append(out, " lies over the EBR at sector ");

@@ -35,6 +35,7 @@ enum class rule : std::uint8_t {
     link_not_extended,
     link_size_zero,
     link_outside,
+    link_over_partition,
     link_past_disk_end,
     link_before_partition,
     ebr_without_partition,
@@ -60,7 +61,7 @@ struct rule_info {
     std::string_view name; // stable, for scripts that read the JSON report
 };
 
-inline constexpr std::array<rule_info, 33> rule_table = {{
+inline constexpr std::array<rule_info, 34> rule_table = {{
     {rule::no_signature, severity::error, "no_signature"},
     {rule::bad_boot_flag, severity::error, "bad_boot_flag"},
     {rule::gpt_protective, severity::error, "gpt_protective"},
@@ -80,6 +81,7 @@ inline constexpr std::array<rule_info, 33> rule_table = {{
     {rule::link_not_extended, severity::error, "link_not_extended"},
     {rule::link_size_zero, severity::error, "link_size_zero"},
     {rule::link_outside, severity::error, "link_outside"},
+    {rule::link_over_partition, severity::error, "link_over_partition"},
     {rule::link_past_disk_end, severity::error, "link_past_disk_end"},
     {rule::link_before_partition, severity::error, "link_before_partition"},
     {rule::ebr_without_partition, severity::error, "ebr_without_partition"},
