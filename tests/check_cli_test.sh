@@ -69,7 +69,7 @@ files() {
     expect "${check[@]}" bad.img 1 "$past_end" ""
     expect "${check[@]}" -q bad.img 1 "" ""
     expect "${check[@]}" plus100.img 1 "disk: 2048 sectors of 512 bytes" ""
-    expect "${check[@]}" plus100.img 1 "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: the last part sector is not part of the disk, and Raspberry Pi Imager refuses such a file" ""
+    expect "${check[@]}" plus100.img 1 "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are not part of the disk, and Raspberry Pi Imager refuses such a file" ""
     expect "${check[@]}" --quiet short.img 2 "" "mkentry-check: short.img: $not_disk"
     expect "${check[@]}" 511.img 2 "" "mkentry-check: 511.img: $not_disk"
     # stat says 0 bytes, yet it reads.

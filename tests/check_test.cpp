@@ -412,8 +412,8 @@ const table_case table_cases[] = {
      ends_inside_a_sector,
      0,
      {"warning: slot 1 starts at sector 1024, not on a 1 MiB boundary (a multiple of 2048)\n",
-      "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: the last "
-      "part sector is not part of the disk, and Raspberry Pi Imager refuses such a file\n"}},
+      "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: its last "
+      "100 bytes are not part of the disk, and Raspberry Pi Imager refuses such a file\n"}},
     {"type_00_with_a_size",
      {{0, 0x00, 2048, 2048}},
      disk,

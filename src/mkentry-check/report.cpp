@@ -289,8 +289,9 @@ void format_message(text& out, const checked_table& table, const finding& found)
         append_number(out, table.disk.partial_image_bytes);
         append(out, " bytes, not a whole number of ");
         append_number(out, table.disk.sector_size);
-        append(out, "-byte sectors: the last part sector is not part of the disk, and"
-                    " Raspberry Pi Imager refuses such a file");
+        append(out, "-byte sectors: its last ");
+        append_number(out, table.disk.partial_image_bytes % table.disk.sector_size);
+        append(out, " bytes are not part of the disk, and Raspberry Pi Imager refuses such a file");
         break;
     }
 }
