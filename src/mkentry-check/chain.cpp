@@ -173,8 +173,8 @@ link read_ebr(chain& walk, std::uint64_t ebr, std::uint64_t bound)
         if (next >= walk.end) {
             add_at(table, rule::link_outside, number, ebr, 0, sectors, walk.slot);
         } else if (first_ebr && sectors.last >= walk.end) {
-            add_at(table, rule::link_outside, number, ebr, 1, sectors,
-                   walk.slot); // its size reaches past
+            // Detail 1: the EBR is inside, the link's size reaches past.
+            add_at(table, rule::link_outside, number, ebr, 1, sectors, walk.slot);
         }
         const partition_entry& partition = entries[0];
         if (first_ebr && &entry != &partition && partition.part_type != 0) {

@@ -192,7 +192,7 @@ void format_message(text& out, const checked_table& table, const finding& found)
         if (found.detail != 0) {
             // The first EBR's link, to an EBR inside, with a size that reaches past.
             append_extended(out, table, found.other_part,
-                            ", past the end of the extended partition in ");
+                            ", past the end of the extended partition in "sv);
             append(out, edk2_makes_no_logical);
         } else {
             append_extended(out, table, found.other_part);
