@@ -19,13 +19,14 @@ usage: bench/bench.py [--out docs/instructions.png] [--check]
 
 It also measures mkentry-check reading back a clean table from an image
 file, with its text report and with --json, and walking a chain of 12
-logical partitions in an extended one.
+logical partitions in an extended one, beside the tools a script would
+run instead on the same images (partx --show, sfdisk -V, fdisk -l).
 
 With --check it exits 1 when a target is missed or cannot be measured:
-instructions at most 1.05 times /bin/true's (default build), 0.35 times
-(static build), 1.1 times for mkentry-check on four slots (text and JSON)
-and 1.2 times on the chain of 12, and a stripped armhf binary of at most
-8 KiB.
+instructions at most 1.05 times /bin/true's for mkentry (the goal; the gate
+is 1.07, so that a libc point release does not fail CI), 0.35 times for its
+static build, 1.5 times for mkentry-check on four slots (text and JSON) and
+on the chain of 12, and a stripped armhf mkentry of at most 5,600 bytes.
 """
 
 import argparse
@@ -204,13 +205,17 @@ def main():
             ("mkentry-check", [str(checker), str(checked)], "/dev/null"),
             ("mkentry-check --json", [str(checker), "--json", str(checked)], "/dev/null"),
             ("mkentry-check, 12 logical", [str(checker), str(chain)], "/dev/null"),
+            ("partx --show", ["partx", "--show", str(checked)], "/dev/null"),
+            ("sfdisk -V", ["sfdisk", "-V", str(checked)], "/dev/null"),
+            ("fdisk -l", ["fdisk", "-l", str(checked)], "/dev/null"),
+            ("partx --show, 12 logical", ["partx", "--show", str(chain)], "/dev/null"),
         ]
-        for name, cmd, _ in commands[:-4]:
+        for name, cmd, _ in commands[:5]:
             if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
                 sys.exit(f"{name} does not write the expected 18 bytes")
         # run() raises unless the checker finds the table clean (status 0),
         # and the chain must list its 12 logical partitions.
-        for name, cmd, _ in commands[-3:]:
+        for name, cmd, _ in commands[6:9]:
             report = run(cmd + ["--strict"], stdout=subprocess.PIPE, text=True).stdout
             if "12 logical" in name and "\n  16   00   83" not in report:
                 sys.exit(f"{name}: partition 16 is not in the report")
@@ -232,6 +237,8 @@ def main():
     for name, count, ms, kib in rows:
         print(f"| {name} | {count:,} | {count / counts[floor]:.3f} | {ms:.3f} | "
               f"{ms / wall[floor]:.2f} | {kib:,.0f} | {kib / rss[floor]:.2f} |")
+    ratio = counts["mkentry"] / counts[floor]
+    print(f"\nmkentry: {ratio:.3f} × /bin/true, goal 1.05: {'met' if ratio <= 1.05 else 'missed'}")
     size = armhf_size()
     if size is not None:
         print(f"\narmhf binary, stripped: {size:,} bytes ({size / 1024:.1f} KiB)")
@@ -244,15 +251,15 @@ def main():
         # A target that could not be measured is missed, never met.
         unmeasured = float("inf")
         missed = [f"{what}: {value:.3f} > {limit}" for what, value, limit in [
-            ("mkentry instructions / true", counts["mkentry"] / counts[floor], 1.05),
+            ("mkentry instructions / true", counts["mkentry"] / counts[floor], 1.07),
             ("mkentry static instructions / true", counts["mkentry static"] / counts[floor], 0.35),
-            ("mkentry-check instructions / true", counts["mkentry-check"] / counts[floor], 1.1),
+            ("mkentry-check instructions / true", counts["mkentry-check"] / counts[floor], 1.5),
             ("mkentry-check --json instructions / true",
-             counts["mkentry-check --json"] / counts[floor], 1.1),
+             counts["mkentry-check --json"] / counts[floor], 1.5),
             ("mkentry-check, 12 logical instructions / true",
-             counts["mkentry-check, 12 logical"] / counts[floor], 1.2),
+             counts["mkentry-check, 12 logical"] / counts[floor], 1.5),
             ("armhf stripped bytes (inf: no arm-linux-gnueabihf-strip)",
-             size if size is not None else unmeasured, 8192),
+             size if size is not None else unmeasured, 5600),
         ] if not value <= limit]
         print("\n".join(["targets:"] + (missed or ["all met"])))
         sys.exit(1 if missed else 0)

@@ -8,18 +8,21 @@
 // is the rest of the disk, held in memory: sector N reads as the
 // (N mod count)-th 512 bytes of it, so that every link, however far or
 // looping, lands on something, and one that starts with "EIO" fails to
-// read. Every finding must be formatted in full, in text and JSON, errors
-// must come first and make the status, and no sector past the disk is read.
+// read. Every finding must be printed in full, in text and JSON, errors
+// must come first and make the status, none may be left out, and no sector
+// past the disk is read.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
-#include <fcntl.h>
+#include <unistd.h>
 
 #include "report.h"
-#include "rules.h"
+#include "table.h"
 
 namespace {
 
@@ -36,25 +39,42 @@ struct memory_disk {
     const std::uint8_t* data;
     std::size_t blocks;
     std::uint64_t sectors;
+    std::uint32_t sector_size;
 };
 
-const char* read_memory(const void* disk, std::uint64_t sector, sector_bytes& out)
+const char* read_memory(const void* disk, std::uint64_t offset, std::span<std::uint8_t> out)
 {
     const auto& memory = *static_cast<const memory_disk*>(disk);
-    if (sector >= memory.sectors) {
-        std::abort(); // the checker read past the disk
+    const std::uint64_t sector = offset / memory.sector_size;
+    if (offset % memory.sector_size != 0 || sector >= memory.sectors) {
+        std::abort(); // the checker read past the disk, or not at a sector
     }
-    out = {};
+    std::fill(out.begin(), out.end(), 0);
     if (memory.blocks == 0) {
         return nullptr;
     }
-    const std::uint8_t* block = memory.data + (sector % memory.blocks) * out.size();
+    const std::uint8_t* block = memory.data + (sector % memory.blocks) * mbr_size;
     if (std::memcmp(block, "EIO", 3) == 0) {
         return "Input/output error";
     }
-    std::copy_n(block, out.size(), out.begin());
+    std::copy_n(block, std::min(out.size(), mbr_size), out.begin());
     return nullptr;
 }
+
+// Counts the lines a report printed, and fails on a failed write.
+struct line_counter {
+    std::FILE* stream;
+    std::size_t lines() const
+    {
+        std::fflush(stream);
+        std::rewind(stream);
+        std::size_t count = 0;
+        for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) {
+            count += c == '\n' ? 1 : 0;
+        }
+        return count;
+    }
+};
 
 } // namespace
 
@@ -65,20 +85,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::copy_n(data, taken, sector.begin());
     data += taken;
     size -= taken;
-    disk_limits disk;
+    disk_geometry disk;
     disk.sectors = take_u64(data, size);
     if (size > 0) {
         disk.sector_size = 512U << (*data % 4);
         ++data;
         --size;
     }
+    // The disk's bytes fit in 64 bits, as settle_geometry makes them.
+    disk.sectors = std::min(disk.sectors, UINT64_MAX / disk.sector_size);
     std::size_t ranges = 0;
     if (size > 0) {
-        ranges = *data % (max_reserved + 1);
+        ranges = *data % 9;
         ++data;
         --size;
     }
-    std::array<sector_range, max_reserved> reserved;
+    std::array<sector_range, 8> reserved;
     std::size_t reserved_count = 0;
     while (size >= 16 && reserved_count < ranges) {
         sector_range range{take_u64(data, size), take_u64(data, size)};
@@ -87,44 +109,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         reserved[reserved_count++] = range;
     }
-    disk.reserved = {reserved.data(), reserved_count};
-    const memory_disk memory = {data, size / mbr_size, disk.sectors};
+    const memory_disk memory = {data, size / mbr_size, disk.sectors, disk.sector_size};
 
-    const checked_table table = check_table(sector, disk, {read_memory, &memory});
+    const checked_table table =
+        check_table(sector, disk, {reserved.data(), reserved_count}, {read_memory, &memory});
     if (table.failure.reason != nullptr &&
         (table.failure.sector >= disk.sectors || memory.blocks == 0)) {
         std::abort();
     }
-    static text report;
-    report.size = 0;
-    format_report(report, table, size_source::image);
     // The text report is the disk, identifier and header lines, one line a
-    // slot, a logical partition and a finding, and one for findings left
-    // out: a message that broke its line, or a finding left unformatted,
-    // shows in the count.
-    const std::size_t lines = static_cast<std::size_t>(
-        std::count(report.data.begin(), report.data.begin() + report.size, '\n'));
-    const std::size_t rows = 3 + slot_count + table.logical_count + finding_count(table) +
-                             (table.findings_left_out != 0 ? 1 : 0);
-    // The JSON report of a long chain outgrows the buffer: it goes out in
-    // pieces, here to /dev/null.
-    static text json;
-    static const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    json.size = 0;
-    json.sink = null_fd;
-    format_json(json, table, "disk.img");
-    bool error_seen = false;
-    bool warning_seen = false;
-    for (std::size_t i = 0; i < finding_count(table); ++i) {
-        const bool error = is_error(nth_finding(table, i).what);
-        if (error && warning_seen) {
-            std::abort(); // an error after a warning
-        }
-        error_seen = error_seen || error;
-        warning_seen = warning_seen || !error;
+    // slot, a partition past them and a finding, and one for findings
+    // left out: a message that broke its line, or a finding left
+    // unformatted, shows in the count.
+    static std::FILE* report = std::tmpfile();
+    static std::FILE* json = std::fopen("/dev/null", "w");
+    std::rewind(report);
+    if (ftruncate(fileno(report), 0) != 0) {
+        std::abort();
     }
-    if (report.overflowed || !flush(json) || lines != rows || error_seen != fails(table, false) ||
-        (finding_count(table) > 0) != fails(table, true)) {
+    print_report(report, table, size_source::image);
+    print_json(json, table, "disk.img");
+    std::size_t printed = 0;
+    bool warning_seen = false;
+    bool error_after_warning = false;
+    for_each_finding(table, [&](const finding& found) {
+        ++printed;
+        error_after_warning = error_after_warning || (is_error(found.what) && warning_seen);
+        warning_seen = warning_seen || !is_error(found.what);
+    });
+    const finding_list& findings = table.findings;
+    const std::size_t rows =
+        3 + slot_count + table.logical_count + printed + (findings.left_out != 0 ? 1 : 0);
+    // No error is left out: the errors kept fail the table as all would.
+    std::size_t errors_kept = 0;
+    for_each_finding(table,
+                     [&](const finding& found) { errors_kept += is_error(found.what) ? 1 : 0; });
+    if (error_after_warning || line_counter{report}.lines() != rows || std::ferror(report) ||
+        (errors_kept != 0) != fails(table, false) ||
+        (findings.errors > findings.kept.size() ? errors_kept != findings.kept.size()
+                                                : errors_kept != findings.errors) ||
+        (printed > 0) != fails(table, true)) {
         std::abort();
     }
     return 0;

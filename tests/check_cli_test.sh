@@ -95,9 +95,17 @@ files() {
     printf -v kept '\\001%.0s' {1..512}
     expect "${check[@]}" "$huge" 2 "" "mkentry-check: $kept...$kept: File name too long"
     expect "${check[@]}" -h 0 "$usage" ""
-    expect "${check[@]}" 2 "" "$usage"
-    expect "${check[@]}" bad.img short.img 2 "" "$usage"
+    # A usage error is one line, and a pointer to --help.
+    expect "${check[@]}" 2 "" "mkentry-check: missing IMAGE"
+    expect "${check[@]}" bad.img short.img 2 "" "mkentry-check: extra operand 'short.img'"
     expect "${check[@]}" -x bad.img 2 "" "${check[-1]}: invalid option -- 'x'"
+    if [ "$(sed -n '2,$p' err.txt)" = "Try 'mkentry-check --help' for more information." ]; then
+        echo "ok: a usage error points to --help"
+    else
+        echo "FAIL: a usage error says more than one line and the pointer to --help:"
+        cat err.txt
+        failed=1
+    fi
     # Output that cannot be written is trouble, not a verdict.
     # shellcheck disable=SC2016 # $@ is for the inner shell to expand
     expect sh -c '"$@" bad.img >/dev/full' sh "${check[@]}" 2 "" "mkentry-check: standard output: No space left on device"
@@ -114,12 +122,18 @@ files() {
     expect "${check[@]}" --disk-size 16777216T bad.img 2 "" \
         "mkentry-check: --disk-size: '16777216T' is not a size in bytes, or in K, M, G or T of them"
     expect "${check[@]}" --sector-size 4096 bad.img 1 "disk: 256 sectors of 4096 bytes" ""
+    expect "${check[@]}" --sector-size 2048 bad.img 1 "disk: 512 sectors of 2048 bytes" ""
     expect "${check[@]}" --sector-size 1000 bad.img 2 "" \
         "mkentry-check: --sector-size: '1000' is not 512, 1024, 2048 or 4096"
     expect "${check[@]}" --disk-size 2M --reserve 16-2047 --reserve 2048-2048 bad.img 1 \
         "error: slot 1 lies over reserved sectors 2048-2048" ""
     expect "${check[@]}" --reserve 2048-18446744073709551615 bad.img 1 \
         "error: slot 1 lies over reserved sectors 2048-2048" ""
+    eight=()
+    for range in 1-1 2-2 3-3 4-4 5-5 6-6 7-7 8-8; do eight+=(--reserve "$range"); done
+    expect "${check[@]}" "${eight[@]}" bad.img 1 "$past_end" ""
+    expect "${check[@]}" "${eight[@]}" --reserve 9-9 bad.img 2 "" \
+        "mkentry-check: --reserve: '9-9' is one range too many: 8 at most"
     expect "${check[@]}" --reserve 10-5 bad.img 2 "" \
         "mkentry-check: --reserve: '10-5' is not FIRST-LAST, sectors with FIRST not above LAST"
     expect "${check[@]}" --reserve 10 bad.img 2 "" \
@@ -158,7 +172,7 @@ EOF
     mkdir -p "$long_dir"
     mv long.img "$long_dir/"
     expect "${check[@]}" "$long_dir/long.img" 1 \
-        "error: partition 256 (EBR at sector 516096): the chain goes on past partition 255 or 256 EBRs, more than Linux reads" ""
+        "error: EBR at sector 516096 (in extended slot 1): the chain goes on past partition 255 or 256 EBRs, more than Linux reads" ""
     "${check[@]}" --json "$long_dir/long.img" >long.json
     if python3 -c 'import json, sys
 report = json.load(open(sys.argv[1]))
@@ -223,8 +237,9 @@ part boot type      first    sectors       last partuuid               ebr
    5   00   83       4608       4096       8703 5eed0022-05           4352
    6   00   82       8960       7424      16383 5eed0022-06           8704
 EOF
-    # In 512-byte sectors the first EBR is elsewhere, and holds nothing.
-    expect "${check[@]}" chain.img 1 "error: partition 5 (EBR at sector 4352): no 55 aa signature at byte 510 (found 00 00): every reader ends the chain there" ""
+    # In 512-byte sectors the first EBR is elsewhere, and holds nothing: an
+    # extended partition with no logical partition yet.
+    expect "${check[@]}" chain.img 0 "   2   00   0f       4352      12032      16383 5eed0022-02" ""
     for size in 5g 3t chain; do
         options=()
         [ $size = chain ] && options=(--sector-size 4096)

@@ -2,8 +2,8 @@
 # SPDX-FileCopyrightText: 2026 The mkentry developers
 # SPDX-License-Identifier: MIT
 #
-# Fails unless every binary carries every hardening feature of the build,
-# needs no shared library but libc and binds no memcpy, and unless every
+# Fails unless every binary carries every hardening feature of the build
+# and needs no shared library but libc, and unless every
 # object of the tools was compiled fortified. A packaged binary comes
 # without its compile commands: give - for them.
 # usage: check_hardening.sh READELF COMPILE_COMMANDS_JSON|- BINARY...
@@ -20,8 +20,6 @@ check() { # description, then a command that succeeds when the feature is there
 # shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
 has() { printf '%s\n' "$1" | grep -E -- "$2"; }
 # shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
-lacks() { ! has "$@" >/dev/null; }
-# shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
 stack_not_executable() { has "$segments" 'GNU_STACK' | grep -v 'RWE'; }
 
 for binary in "$@"; do
@@ -35,9 +33,6 @@ for binary in "$@"; do
     check "immediate binding (full RELRO)" has "$dynamic" 'BIND_NOW|FLAGS_1.* NOW'
     check "non-executable stack" stack_not_executable
     check "stack protector" has "$symbols" '__stack_chk_fail'
-    # Binding memcpy at start-up (full RELRO) costs more instructions than
-    # the few hundred bytes a run copies: the copies stay plain loops.
-    check "no memcpy to bind at start-up" lacks "$symbols" ' memcpy'
     # Where the stack guard lives in the dynamic loader (ARM), it is needed too.
     # shellcheck disable=SC2317 # called through check(), which shellcheck cannot follow
     needs_libc_alone() {

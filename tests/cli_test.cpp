@@ -174,16 +174,6 @@ TEST_P(cli, writes_expected_bytes)
 INSTANTIATE_TEST_SUITE_P(arguments, cli, testing::ValuesIn(cli_cases),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST(help_text, is_exact)
-{
-    const child_result r = run_mkentry({});
-    EXPECT_EQ(r.err.size(), 469U);
-    EXPECT_TRUE(r.err.starts_with("Usage: mkentry [Options]\n\n"));
-    EXPECT_TRUE(r.err.ends_with("\n -h, --help             this help\n"));
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 13);
-    EXPECT_EQ(r.err.find('\t'), std::string::npos);
-}
-
 // Every way the output can fail ends in status 10, with -m or without, and
 // without a word of the tool's own.
 struct failure_case {

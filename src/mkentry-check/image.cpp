@@ -3,6 +3,7 @@
 
 #include "image.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -15,14 +16,14 @@
 
 namespace {
 
-// Reads the 512 bytes at offset, until they are whole or the disk ends;
-// false on a read error. got says how many came.
-bool read_at(int fd, std::uint64_t offset, sector_bytes& bytes, std::size_t& got)
+// Reads from offset until out is whole or the disk ends, then fills the
+// rest with zeros; false on a read error.
+bool read_at(int fd, std::uint64_t offset, std::span<std::uint8_t> out)
 {
-    got = 0;
-    while (got < bytes.size()) {
+    std::size_t got = 0;
+    while (got < out.size()) {
         const ssize_t n =
-            pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset + got));
+            pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -34,75 +35,62 @@ bool read_at(int fd, std::uint64_t offset, sector_bytes& bytes, std::size_t& got
         }
         got += static_cast<std::size_t>(n);
     }
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), 0);
     return true;
 }
 
-void read_open(int fd, image_read& image)
+const char* measure(int fd, image_file& image)
 {
     struct stat status {};
     if (fstat(fd, &status) != 0) {
-        image.failure = std::strerror(errno);
-        return;
+        return std::strerror(errno);
     }
     if (S_ISDIR(status.st_mode)) {
-        image.failure = std::strerror(EISDIR);
-        return;
+        return std::strerror(EISDIR);
     }
     if (S_ISREG(status.st_mode)) {
         image.size_bytes = static_cast<std::uint64_t>(status.st_size);
-    } else if (S_ISBLK(status.st_mode)) {
-        int logical = 0;
-        if (ioctl(fd, BLKGETSIZE64, &image.size_bytes) != 0 ||
-            ioctl(fd, BLKSSZGET, &logical) != 0) {
-            image.failure = std::strerror(errno);
-            return;
-        }
-        image.device_sector_size = static_cast<std::uint32_t>(logical);
-    } else {
-        image.failure = "not a disk image file or a block device";
-        return;
+        return nullptr;
     }
-    std::size_t got = 0;
-    if (!read_at(fd, 0, image.mbr, got)) {
-        image.failure = std::strerror(errno);
-    } else if (got < image.mbr.size()) {
-        image.failure = "not a disk image (shorter than one 512-byte sector)";
+    if (!S_ISBLK(status.st_mode)) {
+        return "not a disk image file or a block device";
     }
+    int logical = 0;
+    if (ioctl(fd, BLKGETSIZE64, &image.size_bytes) != 0 || ioctl(fd, BLKSSZGET, &logical) != 0) {
+        return std::strerror(errno);
+    }
+    image.device_sector_size = static_cast<std::uint32_t>(logical);
+    return nullptr;
 }
 
 } // namespace
 
-image_read read_image(const char* path)
+image_file open_image(const char* path)
 {
-    image_read image;
+    image_file image;
     // Without O_NONBLOCK a FIFO would hang the open until a writer came; it
     // changes nothing for files and block devices.
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
+    image.fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (image.fd < 0) {
         image.failure = std::strerror(errno);
         return image;
     }
-    // The descriptor is left to the process's end.
-    image.fd = fd;
-    read_open(fd, image);
+    image.failure = measure(image.fd, image);
+    // What is too short to be a disk is told once the sector size is known.
+    if (image.failure == nullptr && !read_at(image.fd, 0, image.mbr)) {
+        image.failure = std::strerror(errno);
+    }
     return image;
 }
 
-const char* read_image_sector(const void* image, std::uint64_t sector, sector_bytes& out)
+const char* read_image(const void* image, std::uint64_t offset, std::span<std::uint8_t> out)
 {
-    const auto& disk = *static_cast<const image_read*>(image);
-    // The checker asks only for sectors inside the disk, whose bytes fit in
-    // 64 bits; off_t takes 63 of them.
-    const std::uint64_t offset = sector * disk.sector_size;
-    if (offset > std::uint64_t{INT64_MAX} - mbr_size) {
+    // off_t takes 63 bits of the 64 a disk's bytes may need.
+    if (offset > std::uint64_t{INT64_MAX} - out.size()) {
         return std::strerror(EOVERFLOW);
     }
-    std::size_t got = 0;
-    if (!read_at(disk.fd, offset, out, got)) {
+    if (!read_at(static_cast<const image_file*>(image)->fd, offset, out)) {
         return std::strerror(errno);
-    }
-    for (std::size_t i = got; i < out.size(); ++i) {
-        out[i] = 0;
     }
     return nullptr;
 }

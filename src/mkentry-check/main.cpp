@@ -2,20 +2,21 @@
 // SPDX-License-Identifier: MIT
 
 // mkentry-check: reads the partition table of a disk image or a block
-// device and reports what its readers would reject.
+// device and reports what its readers would not read as written.
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include <getopt.h>
-#include <unistd.h>
 
 #include "arguments.h"
+#include "escape.h"
 #include "geometry.h"
 #include "image.h"
 #include "report.h"
-#include "rules.h"
+#include "table.h"
 
 namespace {
 
@@ -26,7 +27,6 @@ constexpr int exit_trouble = 2; // wrong usage, the disk unreadable, or the repo
 // Long options without a short twin return these.
 enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve };
 
-constexpr char short_options[] = "qh";
 constexpr std::array<option, 8> long_options = {{
     {"quiet", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, opt_json},
@@ -38,7 +38,7 @@ constexpr std::array<option, 8> long_options = {{
     {nullptr, 0, nullptr, 0},
 }};
 
-constexpr std::string_view usage_text =
+constexpr const char* usage_text =
     "Usage: mkentry-check [OPTION]... IMAGE\n"
     "\n"
     "Check the MBR partition table in the first sector of IMAGE, a disk image\n"
@@ -64,182 +64,192 @@ constexpr std::string_view usage_text =
     "Exit status: 0 no error (warnings only, unless --strict), 1 errors,\n"
     "2 IMAGE unreadable or wrong usage.\n";
 
-// The one buffer of the run: the report, or a line for standard error.
-// Static, so that it comes zeroed from the kernel, untouched until used.
-text out;
+struct run_options {
+    bool quiet = false;
+    bool json = false;
+    bool strict = false;
+    bool help = false;
+    geometry_options geometry;
+    std::array<sector_range, 8> reserved{};
+    std::size_t reserved_count = 0;
+    const char* disk_size_arg = nullptr;
+    const char* path = nullptr;
+};
 
-// A line on standard error, "mkentry-check: WHAT: " and then the reason,
-// with WHAT escaped so that the line stays one line and no control byte
-// reaches the terminal. The status says the rest. A name of up to 128 KiB
-// (the kernel's limit for one argument) is shortened to its first and last
-// 512 bytes, so that the reason always fits.
-void start_line(std::string_view what)
+// "mkentry-check: WHAT: " on standard error, WHAT escaped so that the line
+// stays one line and no control byte reaches the terminal; a name of up to
+// the kernel's 128 KiB is shortened to its first and last 512 bytes.
+void start_complaint(std::string_view what)
 {
     constexpr std::size_t kept = 512;
-    out.size = 0;
-    out.sink = -1; // the line is written whole, by end_line
-    append(out, "mkentry-check: ");
+    std::fputs("mkentry-check: ", stderr);
     if (what.size() > 2 * kept) {
-        append_escaped(out, what.substr(0, kept));
-        append(out, "...");
+        put_escaped(stderr, what.substr(0, kept));
+        std::fputs("...", stderr);
         what.remove_prefix(what.size() - kept);
     }
-    append_escaped(out, what);
-    append(out, ": ");
+    put_escaped(stderr, what);
+    std::fputs(": ", stderr);
 }
 
-int end_line()
+int trouble(std::string_view what, const char* reason)
 {
-    append(out, "\n");
-    (void)write_all(STDERR_FILENO, out.view());
+    start_complaint(what);
+    std::fprintf(stderr, "%s\n", reason);
     return exit_trouble;
-}
-
-int trouble(std::string_view what, std::string_view reason)
-{
-    start_line(what);
-    append(out, reason);
-    return end_line();
 }
 
 // A bad option argument, quoted as given.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): read as a sentence
-int bad_argument(std::string_view option, std::string_view arg, std::string_view why)
+int bad_argument(const char* option, const char* arg, const char* why)
 {
-    start_line(option);
-    append(out, "'");
-    append_escaped(out, arg);
-    append(out, "' ");
-    append(out, why);
-    return end_line();
+    start_complaint(option);
+    std::fputc('\'', stderr);
+    put_escaped(stderr, arg);
+    std::fprintf(stderr, "' %s\n", why);
+    return exit_trouble;
 }
 
-int help()
+int usage_error(const char* what)
 {
-    if (!write_all(STDOUT_FILENO, usage_text)) {
-        return trouble("standard output", c_string(std::strerror(errno)));
+    if (what != nullptr) {
+        std::fprintf(stderr, "mkentry-check: %s\n", what);
     }
+    std::fputs("Try 'mkentry-check --help' for more information.\n", stderr);
+    return exit_trouble;
+}
+
+// The options, or the status of a run they end.
+int read_options(int argc, char* argv[], run_options& run)
+{
+    int opt = 0;
+    while ((opt = getopt_long(argc, argv, "qh", long_options.data(), nullptr)) != -1) {
+        switch (opt) {
+        case 'q':
+            run.quiet = true;
+            break;
+        case opt_json:
+            run.json = true;
+            break;
+        case opt_strict:
+            run.strict = true;
+            break;
+        case opt_sector_size:
+            if (!parse_sector_size(optarg, run.geometry.sector_size)) {
+                return bad_argument("--sector-size", optarg, "is not 512, 1024, 2048 or 4096");
+            }
+            break;
+        case opt_disk_size:
+            run.disk_size_arg = optarg;
+            run.geometry.disk_size_given = true;
+            if (!parse_disk_size(optarg, run.geometry.disk_size)) {
+                return bad_argument("--disk-size", optarg,
+                                    "is not a size in bytes, or in K, M, G or T of them");
+            }
+            break;
+        case opt_reserve:
+            if (run.reserved_count == run.reserved.size()) {
+                return bad_argument("--reserve", optarg, "is one range too many: 8 at most");
+            }
+            if (!parse_range(optarg, run.reserved[run.reserved_count++])) {
+                return bad_argument("--reserve", optarg,
+                                    "is not FIRST-LAST, sectors with FIRST not above LAST");
+            }
+            break;
+        case 'h':
+            run.help = true;
+            return exit_clean;
+        default:
+            return usage_error(nullptr); // getopt_long has said what was wrong
+        }
+    }
+    if (optind == argc) {
+        return usage_error("missing IMAGE");
+    }
+    if (optind + 1 < argc) {
+        std::fputs("mkentry-check: extra operand '", stderr);
+        put_escaped(stderr, argv[optind + 1]);
+        std::fputs("'\n", stderr);
+        return usage_error(nullptr);
+    }
+    run.path = argv[optind];
     return exit_clean;
+}
+
+// The disk as the options and the image settle it, or the status of a run
+// that cannot go on.
+int settle(const run_options& run, const image_file& image, disk_geometry& disk)
+{
+    disk = settle_geometry(run.geometry, image.size_bytes, image.device_sector_size);
+    std::array<char, 96> reason{};
+    switch (disk.problem) {
+    case geometry_problem::none:
+        return exit_clean;
+    case geometry_problem::sector_size_differs:
+        std::snprintf(reason.data(), reason.size(),
+                      "--sector-size %u was given, but its sectors are %u bytes",
+                      run.geometry.sector_size, image.device_sector_size);
+        return trouble(run.path, reason.data());
+    case geometry_problem::shorter_than_a_sector:
+        std::snprintf(reason.data(), reason.size(),
+                      "not a disk image (shorter than one %u-byte sector)", disk.sector_size);
+        return trouble(run.path, reason.data());
+    case geometry_problem::disk_size_too_small:
+        return bad_argument("--disk-size", run.disk_size_arg, "is less than one sector");
+    }
+    return exit_trouble;
+}
+
+// Standard output reached its destination, or the run is trouble: a report
+// that did not arrive must not pass for a clean table.
+int close_stdout(int status)
+{
+    const bool failed_before = std::ferror(stdout) != 0;
+    if (std::fclose(stdout) != 0 || failed_before) {
+        return trouble("standard output", std::strerror(errno));
+    }
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    bool quiet = false;
-    bool json = false;
-    bool strict = false;
-    geometry_options asked;
-    const char* disk_size_arg = nullptr;
-    disk_limits disk;
-    std::array<sector_range, max_reserved> reserved;
-    std::size_t reserved_count = 0;
-    int opt = 0;
-    while ((opt = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
-        switch (opt) {
-        case 'q':
-            quiet = true;
-            break;
-        case opt_json:
-            json = true;
-            break;
-        case opt_strict:
-            strict = true;
-            break;
-        case opt_sector_size:
-            if (!parse_sector_size(c_string(optarg), asked.sector_size)) {
-                return bad_argument("--sector-size", c_string(optarg),
-                                    "is not 512, 1024, 2048 or 4096");
-            }
-            break;
-        case opt_disk_size:
-            disk_size_arg = optarg;
-            asked.disk_size_given = true;
-            if (!parse_disk_size(c_string(optarg), asked.disk_size)) {
-                return bad_argument("--disk-size", c_string(optarg),
-                                    "is not a size in bytes, or in K, M, G or T of them");
-            }
-            break;
-        case opt_reserve:
-            if (reserved_count == reserved.size()) {
-                return bad_argument("--reserve", c_string(optarg),
-                                    "is one range too many: 8 at most");
-            }
-            if (!parse_range(c_string(optarg), reserved[reserved_count++])) {
-                return bad_argument("--reserve", c_string(optarg),
-                                    "is not FIRST-LAST, sectors with FIRST not above LAST");
-            }
-            break;
-        case 'h':
-            return help();
-        default:
-            // getopt_long has said what was wrong.
-            (void)write_all(STDERR_FILENO, usage_text);
-            return exit_trouble;
-        }
-    }
-    if (optind != argc - 1) {
-        (void)write_all(STDERR_FILENO, usage_text);
-        return exit_trouble;
-    }
+    // Static buffers: no heap, and a report leaves in one write.
+    static std::array<char, std::size_t{64} * 1024> out_buffer;
+    static std::array<char, std::size_t{2} * 1024> err_buffer;
+    std::setvbuf(stdout, out_buffer.data(), _IOFBF, out_buffer.size());
+    std::setvbuf(stderr, err_buffer.data(), _IOLBF, err_buffer.size());
 
-    const char* path = argv[optind];
-    image_read image = read_image(path);
-    if (!image.ok()) {
-        return trouble(c_string(path), c_string(image.failure));
-    }
-    const disk_geometry geometry =
-        settle_geometry(asked, image.size_bytes, image.device_sector_size);
-    switch (geometry.problem) {
-    case geometry_problem::none:
-        break;
-    case geometry_problem::sector_size_differs:
-        start_line(c_string(path));
-        append(out, "--sector-size ");
-        append_number(out, asked.sector_size);
-        append(out, " was given, but its sectors are ");
-        append_number(out, image.device_sector_size);
-        append(out, " bytes");
-        return end_line();
-    case geometry_problem::shorter_than_a_sector:
-        start_line(c_string(path));
-        append(out, "not a disk image (shorter than one ");
-        append_number(out, geometry.sector_size);
-        append(out, "-byte sector)");
-        return end_line();
-    case geometry_problem::disk_size_too_small:
-        return bad_argument("--disk-size", c_string(disk_size_arg), "is less than one sector");
-    }
-    disk.sector_size = geometry.sector_size;
-    disk.sectors = geometry.sectors;
-    disk.partial_image_bytes = geometry.partial_image_bytes;
-    disk.reserved = {reserved.data(), reserved_count};
-    image.sector_size = geometry.sector_size;
-
-    const checked_table table = check_table(image.mbr, disk, {read_image_sector, &image});
-    if (table.failure.reason != nullptr) {
-        start_line(c_string(path));
-        append(out, "cannot read the EBR at sector ");
-        append_number(out, table.failure.sector);
-        append(out, ": ");
-        append(out, c_string(table.failure.reason));
-        return end_line();
-    }
-    const int status = fails(table, strict) ? exit_errors : exit_clean;
-    if (quiet) {
+    run_options run;
+    if (const int status = read_options(argc, argv, run); status != exit_clean) {
         return status;
     }
-    out.size = 0;
-    out.sink = STDOUT_FILENO;
-    if (json) {
-        format_json(out, table, c_string(path));
-    } else {
-        format_report(out, table,
-                      disk_size_arg != nullptr ? size_source::option : size_source::image);
+    if (run.help) {
+        std::fputs(usage_text, stdout);
+        return close_stdout(exit_clean);
     }
-    // A report that did not arrive must not pass for a clean table.
-    if (!flush(out)) {
-        return trouble("standard output", c_string(std::strerror(out.sink_error)));
+    const image_file image = open_image(run.path);
+    if (image.failure != nullptr) {
+        return trouble(run.path, image.failure);
     }
-    return status;
+    disk_geometry disk;
+    if (const int status = settle(run, image, disk); status != exit_clean) {
+        return status;
+    }
+    const checked_table table = check_table(
+        image.mbr, disk, {run.reserved.data(), run.reserved_count}, {read_image, &image});
+    if (table.failure.reason != nullptr) {
+        start_complaint(run.path);
+        std::fprintf(stderr, "cannot read %s at sector %llu: %s\n", table.failure.what,
+                     static_cast<unsigned long long>(table.failure.sector), table.failure.reason);
+        return exit_trouble;
+    }
+    if (!run.quiet && run.json) {
+        print_json(stdout, table, run.path);
+    } else if (!run.quiet) {
+        print_report(stdout, table,
+                     run.disk_size_arg != nullptr ? size_source::option : size_source::image);
+    }
+    return close_stdout(fails(table, run.strict) ? exit_errors : exit_clean);
 }

@@ -1,0 +1,31 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// What the checks of the slots, the chains and the Minix tables share.
+#pragma once
+
+#include <cstdint>
+
+#include "table.h"
+
+// Keeps a finding, in the order found.
+void add(checked_table& table, const finding& found);
+
+// 1 MiB, the alignment partitioning tools use, in bytes.
+inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
+
+// Reads one 512-byte table (an EBR, a Minix table) at a sector of the
+// disk; false, with the table's failure set, when it cannot.
+bool read_table_sector(checked_table& table, const sector_reader& reader, std::uint64_t sector,
+                       const char* what, sector_bytes& out);
+
+// The walk of every extended slot's chain, after the slots are checked.
+void check_chains(checked_table& table, const sector_reader& reader);
+
+// Linux makes partitions of a Minix subpartition table too; no other
+// reader does.
+void check_minix(checked_table& table, const sector_reader& reader);
+
+// The checks of a partition past the slots against the disk, the slots,
+// the reserved ranges and the partitions listed before it.
+void check_logical(checked_table& table, std::size_t index);

@@ -1,0 +1,311 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Each finding's message: what is wrong, and which reader minds.
+#include <cinttypes>
+
+#include "report.h"
+
+namespace {
+
+constexpr const char* edk2_ends_the_chain = ": EDK2 ends the chain there";
+// EDK2 holds the first EBR to an MBR's rules: no entry past the partition
+// it is read in, none over another.
+constexpr const char* edk2_makes_no_logical =
+    ": EDK2 reads the first EBR as an MBR, rejects it and makes no logical partition";
+
+struct placed {
+    std::uint64_t first;
+    std::uint64_t size;
+};
+
+placed partition_at(const checked_table& table, std::uint16_t number)
+{
+    if (number >= 1 && number <= slot_count) {
+        return {table.slots[number - 1].lba_begin, table.slots[number - 1].lba_size};
+    }
+    for (std::size_t i = 0; i < table.logical_count; ++i) {
+        const logical_partition& logical = table.logicals[i];
+        if (logical.number == number) {
+            return {logical.sectors.first, logical.sectors.last - logical.sectors.first + 1};
+        }
+    }
+    return {0, 0};
+}
+
+// "slot 2", or "partition 5": Linux's number past the slots.
+void print_part(std::FILE* out, std::uint16_t part)
+{
+    std::fprintf(out, part <= slot_count ? "slot %u" : "partition %u", part);
+}
+
+void print_range(std::FILE* out, const sector_range& sectors)
+{
+    std::fprintf(out, "%" PRIu64 "-%" PRIu64, sectors.first, sectors.last);
+}
+
+void print_past_disk(std::FILE* out, const checked_table& table)
+{
+    if (table.disk.sectors == 0) {
+        std::fputs(", past the end of the disk (no sectors)", out);
+    } else {
+        std::fprintf(out, ", past the end of the disk (sectors 0-%" PRIu64 ")",
+                     table.disk.sectors - 1);
+    }
+}
+
+void print_extended(std::FILE* out, const checked_table& table, std::uint8_t slot)
+{
+    std::fprintf(out, " in slot %u (sectors ", slot);
+    print_range(out, sectors_of(table.slots[slot - 1]));
+    std::fputs(")", out);
+}
+
+// What the finding is about: a slot, a partition (with its EBR), an EBR
+// that makes no partition, or nothing for the disk as a whole.
+void print_subject(std::FILE* out, const finding& found)
+{
+    if (found.part != 0) {
+        print_part(out, found.part);
+    }
+    if (found.part > slot_count && found.ebr != 0) {
+        std::fprintf(out, " (EBR at sector %" PRIu64 ")", found.ebr);
+    } else if (found.part == 0 && found.ebr != 0) {
+        std::fprintf(out, "EBR at sector %" PRIu64 " (in extended slot %u)", found.ebr,
+                     found.extended_slot);
+    }
+}
+
+// The messages of the slots and of the disk.
+bool print_slot_message(std::FILE* out, const checked_table& table, const finding& found)
+{
+    const placed part = partition_at(table, found.part);
+    switch (found.what) {
+    case rule::no_signature:
+        std::fprintf(out,
+                     "no 55 aa signature at byte 510 (found %02x %02x): readers see no partition "
+                     "table",
+                     found.signature[0], found.signature[1]);
+        return true;
+    case rule::bad_boot_flag:
+        std::fprintf(out,
+                     " has boot flag %02x, not 00 or 80: Linux and GRUB then read no partition at "
+                     "all",
+                     found.flag);
+        return true;
+    case rule::gpt_protective:
+        std::fputs(" has type ee (GPT protective): Linux reads no partition from this table;"
+                   " for a GPT disk, check the GPT with a GPT tool such as sgdisk -v",
+                   out);
+        return true;
+    case rule::size_zero:
+        std::fprintf(out, " has type %02x but size 0", table.slots[found.part - 1].part_type);
+        return true;
+    case rule::starts_at_zero:
+        std::fputs(" starts at sector 0, over the partition table itself", out);
+        return true;
+    case rule::past_disk_end:
+        std::fprintf(out, " ends at sector %" PRIu64, part.first + part.size - 1);
+        print_past_disk(out, table);
+        return true;
+    case rule::past_last_mbr_sector:
+        std::fprintf(out,
+                     " ends at sector %" PRIu64 ", past sector 4294967295 (2^32 - 1), the last an "
+                     "MBR can name: readers with 32-bit sector numbers cannot reach past it",
+                     part.first + part.size - 1);
+        return true;
+    case rule::overlap:
+        std::fputs(" overlaps ", out);
+        print_part(out, found.other);
+        std::fputs(" (sectors ", out);
+        print_range(out, found.sectors);
+        std::fputs(")", out);
+        return true;
+    case rule::over_reserved:
+        std::fputs(" lies over reserved sectors ", out);
+        print_range(out, found.sectors);
+        return true;
+    case rule::two_extended:
+        std::fprintf(out,
+                     " is a second extended partition, after slot %u: U-Boot and GRUB follow only "
+                     "the first one's chain",
+                     found.other);
+        return true;
+    case rule::minix_subpartitions:
+        std::fprintf(out,
+                     " (type 81) starts with a Minix subpartition table: Linux makes partitions "
+                     "of it from partition %u on, U-Boot, EDK2 and GRUB make none",
+                     found.other);
+        return true;
+    case rule::out_of_order:
+        if (found.part > slot_count) {
+            std::fprintf(out, " starts at sector %" PRIu64 ", before ", part.first);
+        } else {
+            std::fprintf(out, " (sector %" PRIu64 ") starts before ", part.first);
+        }
+        print_part(out, found.other);
+        std::fprintf(out, " (sector %" PRIu64 "): 7-Zip rejects partitions out of disk order",
+                     partition_at(table, found.other).first);
+        return true;
+    case rule::ends_on_last_mbr_sector:
+        std::fputs(" ends at sector 4294967295, the last an MBR can name: 7-Zip adds first"
+                   " sector and size in 32 bits, gets 0 and rejects the table",
+                   out);
+        return true;
+    case rule::several_bootable:
+        std::fprintf(out, " is marked bootable, and so is slot %u", found.other);
+        return true;
+    case rule::type_zero_used:
+        std::fprintf(out, " has type 00 but size %" PRIu64 ": Linux uses it, UEFI ignores it",
+                     part.size);
+        return true;
+    case rule::unaligned:
+        std::fprintf(out,
+                     " starts at sector %" PRIu64
+                     ", not on a 1 MiB boundary (a multiple of %" PRIu32 ")",
+                     part.first, 1024 * 1024 / table.disk.sector_size);
+        return true;
+    case rule::no_disk_identifier:
+        std::fputs("disk identifier is 00000000: libblkid then gives no partition a PARTUUID,"
+                   " so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the"
+                   " kernel's root=PARTUUID=00000000-01 still works); write one at byte 440",
+                   out);
+        return true;
+    case rule::partial_sector:
+        std::fprintf(out,
+                     "the image is %" PRIu64 " bytes, not a whole number of %" PRIu32
+                     "-byte sectors: its last %" PRIu64 " bytes are not part of the disk, and "
+                     "Raspberry Pi Imager refuses such a file",
+                     table.disk.partial_image_bytes, table.disk.sector_size,
+                     table.disk.partial_image_bytes % table.disk.sector_size);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The messages of the chain's EBRs and logical partitions.
+void print_chain_message(std::FILE* out, const checked_table& table, const finding& found)
+{
+    switch (found.what) {
+    case rule::ebr_no_signature:
+        std::fprintf(out,
+                     ": no 55 aa signature at byte 510 (found %02x %02x): every reader ends the "
+                     "chain there",
+                     found.signature[0], found.signature[1]);
+        break;
+    case rule::ebr_bad_boot_flag:
+        std::fprintf(out,
+                     ": entry %u has boot flag %02x, not 00 or 80: U-Boot skips the entry, GRUB "
+                     "reads no partition from there on",
+                     found.entry, found.flag);
+        break;
+    case rule::chain_loop:
+        std::fprintf(out,
+                     ": the link points back to the EBR at sector %" PRIu64
+                     ": the chain loops; Linux and U-Boot make its partitions again and again, "
+                     "EDK2 hangs",
+                     found.sectors.first);
+        break;
+    case rule::chain_too_long:
+        std::fputs(": the chain goes on past partition 255 or 256 EBRs, more than Linux reads",
+                   out);
+        break;
+    case rule::type_85:
+        std::fputs(": the link has type 85: EDK2 follows only 05 and 0f and ends the chain there",
+                   out);
+        break;
+    case rule::link_not_extended:
+        std::fprintf(out,
+                     ": entry 2, the link, has type %02x, not 05 or 0f: Linux makes it a "
+                     "partition, EDK2 ends the chain there",
+                     found.type);
+        break;
+    case rule::link_size_zero:
+        std::fprintf(out, ": entry %u is a link of size 0: Linux ends the chain there",
+                     found.entry);
+        break;
+    case rule::link_outside:
+        std::fputs(": the link points to sectors ", out);
+        print_range(out, found.sectors);
+        std::fputs(", outside the extended partition", out);
+        print_extended(out, table, found.extended_slot);
+        std::fputs(edk2_ends_the_chain, out);
+        break;
+    case rule::first_link_past_extended:
+        std::fputs(": the link points to sectors ", out);
+        print_range(out, found.sectors);
+        std::fputs(", past the end of the extended partition", out);
+        print_extended(out, table, found.extended_slot);
+        std::fputs(edk2_makes_no_logical, out);
+        break;
+    case rule::link_over_partition:
+        std::fputs(": the link's sectors take in sectors ", out);
+        print_range(out, found.sectors);
+        std::fputs(" of the partition", out);
+        std::fputs(edk2_makes_no_logical, out);
+        break;
+    case rule::link_past_disk_end:
+        std::fprintf(out, ": the link points to sector %" PRIu64, found.sectors.first);
+        print_past_disk(out, table);
+        break;
+    case rule::link_before_partition:
+        std::fprintf(out,
+                     ": entry 1 is a link (type %02x) and entry 2 holds the partition: EDK2 "
+                     "follows entry 1 and skips the partition",
+                     found.type);
+        break;
+    case rule::ebr_without_partition:
+        std::fputs(": a link but no partition in entry 1: EDK2 ends the chain there, before the"
+                   " partitions after it",
+                   out);
+        break;
+    case rule::ebr_extra_entry:
+        std::fprintf(out,
+                     ": entry %u is used: EDK2 reads only entry 1, the partition, and entry 2, "
+                     "the link",
+                     found.entry);
+        break;
+    case rule::logical_size_zero:
+        std::fprintf(out,
+                     ": entry 1 has type %02x but size 0: Linux makes no partition of it, U-Boot "
+                     "and GRUB make one and number the rest differently, EDK2 ends the chain "
+                     "there",
+                     found.type);
+        break;
+    case rule::logical_type_zero:
+        std::fprintf(out,
+                     " has type 00 but size %" PRIu64
+                     ": Linux makes it a partition, U-Boot and GRUB do not and number the "
+                     "partitions after it differently",
+                     partition_at(table, found.part).size);
+        break;
+    case rule::logical_at_ebr:
+        std::fputs(" starts at its own EBR (first sector 0): its contents overwrite the chain",
+                   out);
+        break;
+    case rule::logical_outside:
+        std::fputs(" lies at sectors ", out);
+        print_range(out, found.sectors);
+        std::fputs(", outside the extended partition", out);
+        print_extended(out, table, found.extended_slot);
+        std::fputs(edk2_ends_the_chain, out);
+        break;
+    case rule::logical_over_ebr:
+        std::fprintf(out, " lies over the EBR at sector %" PRIu64 ": writing it destroys the chain",
+                     found.sectors.first);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void print_message(std::FILE* out, const checked_table& table, const finding& found)
+{
+    print_subject(out, found);
+    if (!print_slot_message(out, table, found)) {
+        print_chain_message(out, table, found);
+    }
+}

@@ -1,0 +1,65 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Minix subpartitions: where a slot of type 81 starts with a table of
+// its own (55 aa, and entry 1 of type 81), Linux makes a partition of
+// each of its entries of type 81, numbered after the logical partitions.
+// U-Boot, EDK2 and GRUB read no such table and make none of them.
+#include "checks.h"
+
+namespace {
+
+constexpr std::uint8_t minix_type = 0x81;
+
+// The number Linux gives the next partition past the slots.
+std::size_t next_number(const checked_table& table)
+{
+    return table.logical_count == 0 ? first_logical
+                                    : table.logicals[table.logical_count - 1].number + 1U;
+}
+
+} // namespace
+
+void check_minix(checked_table& table, const sector_reader& reader)
+{
+    // Linux counts a Minix table's sectors in 512 bytes, whatever the
+    // disk's sector size.
+    const std::uint64_t per_sector = table.disk.sector_size / mbr_size;
+    for (std::uint8_t slot = 1; slot <= slot_count && table.failure.reason == nullptr; ++slot) {
+        const partition_entry& entry = table.slots[slot - 1];
+        sector_bytes sector;
+        if (entry.part_type != minix_type || entry.lba_size == 0 ||
+            entry.lba_begin >= table.disk.sectors ||
+            !read_table_sector(table, reader, entry.lba_begin, "the Minix table", sector) ||
+            !has_signature(sector) || read_slot(sector, 1).part_type != minix_type) {
+            continue;
+        }
+        const std::size_t made_before = table.logical_count;
+        std::size_t number = next_number(table);
+        for (std::size_t i = 1; i <= slot_count && number < first_logical + max_logicals; ++i) {
+            const partition_entry sub = read_slot(sector, i);
+            if (sub.part_type != minix_type) {
+                continue;
+            }
+            // One of size 0 takes its number and makes no partition.
+            if (sub.lba_size / per_sector != 0) {
+                table.logicals[table.logical_count++] = {
+                    .table_sector = entry.lba_begin,
+                    .sectors = sectors_from(sub.lba_begin / per_sector, sub.lba_size / per_sector),
+                    .relative_first = sub.lba_begin,
+                    .boot_flag = sub.boot_flag,
+                    .part_type = sub.part_type,
+                    .number = static_cast<std::uint8_t>(number),
+                    .slot = slot,
+                    .minix = true,
+                };
+            }
+            ++number;
+        }
+        if (table.logical_count > made_before) {
+            add(table, {.what = rule::minix_subpartitions,
+                        .part = slot,
+                        .other = table.logicals[made_before].number});
+        }
+    }
+}
