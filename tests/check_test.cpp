@@ -60,7 +60,7 @@ struct expected {
     std::uint16_t part = 0;
     std::uint64_t ebr = 0;
     std::uint16_t other = 0;
-    sector_range sectors = no_sectors;
+    sector_range sectors = {0, 0};
 
     friend bool operator==(const expected& one, const expected& other)
     {
@@ -74,10 +74,7 @@ void PrintTo(const expected& found, std::ostream* out)
 {
     *out << "{" << info(found.what).name << ", part " << found.part << ", ebr " << found.ebr
          << ", other " << found.other;
-    if (!is_empty(found.sectors)) {
-        *out << ", sectors " << found.sectors.first << "-" << found.sectors.last;
-    }
-    *out << "}";
+    *out << ", sectors " << found.sectors.first << "-" << found.sectors.last << "}";
 }
 
 // A partition Linux makes past the slots: its number, first sector and size.

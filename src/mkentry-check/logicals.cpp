@@ -10,7 +10,7 @@ void check_logical(checked_table& table, std::size_t index)
 {
     const logical_partition& logical = table.logicals[index];
     const sector_range& sectors = logical.sectors;
-    const auto here = [&](rule what, sector_range shared = no_sectors, std::uint16_t other = 0) {
+    const auto here = [&](rule what, sector_range shared = {0, 0}, std::uint16_t other = 0) {
         finding found = {.what = what, .part = logical.number, .other = other, .sectors = shared};
         if (!logical.minix) {
             found.ebr = logical.table_sector;
@@ -66,7 +66,7 @@ void check_logical(checked_table& table, std::size_t index)
     }
     // 7-Zip, as with the slots.
     if (latest != index) {
-        here(rule::out_of_order, no_sectors, table.logicals[latest].number);
+        here(rule::out_of_order, {0, 0}, table.logicals[latest].number);
     }
     if (sectors.first % (mib / table.disk.sector_size) != 0) {
         here(rule::unaligned);

@@ -44,19 +44,21 @@ struct logical_partition {
     bool minix;
 };
 
-// One thing found, with what its message names. Fields a rule does not
-// use stay 0 (or no_sectors).
+// One thing found, with what its message names. Each is written as a
+// designated initializer: the fields a rule does not use are 0. No default
+// member values, so that the list of findings is not filled in at every
+// start.
 struct finding {
     rule what;
-    std::uint16_t part = 0;                  // slot 1-4, or Linux's number past them; 0: none
-    std::uint16_t other = 0;                 // the partition it is named with; 0: none
-    std::uint64_t ebr = 0;                   // the EBR it is found at; 0: not in a chain
-    std::uint8_t extended_slot = 0;          // the slot whose chain holds that EBR
-    sector_range sectors = no_sectors;       // the sectors both claim, or a link points to
-    std::uint8_t entry = 0;                  // an EBR's entry, 1-4
-    std::uint8_t flag = 0;                   // a boot flag the message quotes
-    std::uint8_t type = 0;                   // a type the message quotes
-    std::array<std::uint8_t, 2> signature{}; // the bytes found where 55 aa belongs
+    std::uint16_t part;                    // slot 1-4, or Linux's number past them; 0: none
+    std::uint16_t other;                   // the partition it is named with; 0: none
+    std::uint64_t ebr;                     // the EBR it is found at; 0: not in a chain
+    std::uint8_t extended_slot;            // the slot whose chain holds that EBR
+    sector_range sectors;                  // the sectors both claim, or a link points to
+    std::uint8_t entry;                    // an EBR's entry, 1-4
+    std::uint8_t flag;                     // a boot flag the message quotes
+    std::uint8_t type;                     // a type the message quotes
+    std::array<std::uint8_t, 2> signature; // the bytes found where 55 aa belongs
 };
 
 // Room for every finding of four slots and for far more than a chain a
