@@ -57,11 +57,11 @@ for deb in "$@"; do
             fail "manual page $command.1 does not carry version $version"
     done
 
-    # The boards' binaries run on the target's multiarch libc6, the one the
-    # package depends on, as they would on a board.
+    # The boards' binaries run on the boards' glibc of Debian 12, the cross
+    # toolchain's, which the host has whatever its own libc6's version.
     case $arch in
-    armhf) emulator=(qemu-arm -L /) ;;
-    arm64) emulator=(qemu-aarch64 -L /) ;;
+    armhf) emulator=(qemu-arm -L /usr/arm-linux-gnueabihf) ;;
+    arm64) emulator=(qemu-aarch64 -L /usr/aarch64-linux-gnu) ;;
     *) emulator=() ;;
     esac
     run=("${emulator[@]}" "$binary")
