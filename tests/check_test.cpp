@@ -61,12 +61,13 @@ struct expected {
     std::uint64_t ebr = 0;
     std::uint16_t other = 0;
     sector_range sectors = {0, 0};
+    gpt_field field = gpt_field::none; // a GPT header's broken rule
 
     friend bool operator==(const expected& one, const expected& other)
     {
         return one.what == other.what && one.part == other.part && one.ebr == other.ebr &&
                one.other == other.other && one.sectors.first == other.sectors.first &&
-               one.sectors.last == other.sectors.last;
+               one.sectors.last == other.sectors.last && one.field == other.field;
     }
 };
 
@@ -74,7 +75,8 @@ void PrintTo(const expected& found, std::ostream* out)
 {
     *out << "{" << info(found.what).name << ", part " << found.part << ", ebr " << found.ebr
          << ", other " << found.other;
-    *out << ", sectors " << found.sectors.first << "-" << found.sectors.last << "}";
+    *out << ", sectors " << found.sectors.first << "-" << found.sectors.last << ", field "
+         << static_cast<int>(found.field) << "}";
 }
 
 // A partition Linux makes past the slots: its number, first sector and size.
@@ -91,6 +93,12 @@ void PrintTo(const listed& part, std::ostream* out)
     *out << "{" << part.number << ", " << part.first << ", " << part.size << "}";
 }
 
+// Bytes of the disk from a byte offset.
+struct patch {
+    std::uint64_t offset;
+    std::vector<std::uint8_t> bytes;
+};
+
 struct table_case {
     const char* name;
     std::vector<slot_bytes> slots; // slot 1 first; the rest stay zero
@@ -102,7 +110,8 @@ struct table_case {
     std::vector<ebr_bytes> ebrs;  // every other sector reads as zeros
     std::uint64_t unreadable = 0; // a sector whose read fails, if not 0
     bool endless = false;         // an EBR every 4096 sectors from 34816 on, each to the next
-    std::optional<std::vector<listed>> listed_past_slots; // checked where given
+    std::optional<std::vector<listed>> listed_past_slots; // checked where given: a GPT's too
+    std::vector<patch> patches;                           // bytes laid over all else, such as a GPT
 };
 
 constexpr test_disk disk = {131072}; // 64 MiB
@@ -131,6 +140,145 @@ table_case chain(const char* name, int status, std::vector<expected> findings,
 {
     return {name,       std::move(slots), on, status, std::move(findings), {0x55, 0xaa},
             0x5eed0001, std::move(ebrs)};
+}
+
+// A GPT as partitioning tools lay it out: the header at sector 1, 128
+// entries from sector 2, and their backup at the disk's end. Its CRCs are
+// taken bit by bit here, apart from the checker's.
+std::uint32_t bitwise_crc32(const std::vector<std::uint8_t>& bytes)
+{
+    std::uint32_t crc = 0xffffffff;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+        }
+    }
+    return ~crc;
+}
+
+void put_le(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, int size)
+{
+    for (int i = 0; i < size; ++i) {
+        bytes.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+struct gpt_partition_bytes {
+    guid type;
+    std::uint64_t first;
+    std::uint64_t last;
+    std::uint64_t attributes = 0;
+    const char* name = "";
+    std::uint32_t index = 0; // in the array; 0: after the one before
+    std::uint8_t unique = 0; // the unique GUID's first byte; 0: the number
+};
+
+using header_edit = void (*)(std::vector<std::uint8_t>& header);
+
+struct gpt_bytes {
+    std::vector<gpt_partition_bytes> partitions;
+    std::uint64_t sectors = 131072; // of the disk it is laid out for
+    std::uint32_t sector_size = 512;
+    std::uint32_t entry_count = 128;
+    std::uint64_t entries_lba = 2;
+    bool backup = true;
+    header_edit edit = nullptr;         // a field of the primary, its CRC kept right
+    header_edit damage = nullptr;       // the primary after its CRC
+    header_edit edit_backup = nullptr;  // a field of the backup, its CRC kept right
+    std::size_t damaged_entry_byte = 0; // a byte of the primary array flipped, if not 0
+};
+
+const guid esp = guid_of("C12A7328-F81F-11D2-BA4B-00A0C93EC93B");
+const guid linux_data = guid_of("0FC63DAF-8483-4772-8E79-3D69D8477DE4");
+const guid disk_guid = guid_of("5EED0030-0000-4000-8000-000000000001");
+
+std::vector<std::uint8_t> gpt_header_bytes(const gpt_bytes& gpt, std::uint64_t at,
+                                           std::uint64_t alternate, std::uint64_t entries,
+                                           std::uint32_t entries_crc, header_edit edit)
+{
+    const std::uint64_t array_sectors = gpt.entry_count * 128ULL / gpt.sector_size;
+    std::vector<std::uint8_t> header(gpt.sector_size);
+    std::copy_n("EFI PART", 8, header.begin());
+    put_le(header, 8, 0x00010000, 4);
+    put_le(header, 12, 92, 4);
+    put_le(header, 24, at, 8);
+    put_le(header, 32, alternate, 8);
+    put_le(header, 40, gpt.entries_lba + array_sectors, 8);
+    put_le(header, 48, gpt.sectors - 2 - array_sectors, 8);
+    std::copy(disk_guid.begin(), disk_guid.end(), header.begin() + 56);
+    put_le(header, 72, entries, 8);
+    put_le(header, 80, gpt.entry_count, 4);
+    put_le(header, 84, 128, 4);
+    put_le(header, 88, entries_crc, 4);
+    if (edit != nullptr) {
+        edit(header);
+    }
+    const std::uint32_t size = header[12] | header[13] << 8;
+    put_le(header, 16, bitwise_crc32({header.begin(), header.begin() + size}), 4);
+    return header;
+}
+
+std::vector<patch> gpt_image(const gpt_bytes& gpt)
+{
+    std::vector<std::uint8_t> array(gpt.entry_count * std::size_t{128});
+    std::uint32_t index = 0;
+    for (const gpt_partition_bytes& partition : gpt.partitions) {
+        index = partition.index != 0 ? partition.index : index;
+        const std::size_t at = std::size_t{index} * 128;
+        put_le(array, at + 127, 0, 1); // inside the array
+        std::copy(partition.type.begin(), partition.type.end(), array.begin() + at);
+        array[at + 16] =
+            partition.unique != 0 ? partition.unique : static_cast<std::uint8_t>(index + 1);
+        array[at + 31] = 0xaa;
+        put_le(array, at + 32, partition.first, 8);
+        put_le(array, at + 40, partition.last, 8);
+        put_le(array, at + 48, partition.attributes, 8);
+        for (std::size_t i = 0; partition.name[i] != '\0'; ++i) {
+            array[at + 56 + 2 * i] = static_cast<std::uint8_t>(partition.name[i]);
+        }
+        ++index;
+    }
+    const std::uint32_t crc = bitwise_crc32(array);
+    const std::uint64_t last = gpt.sectors - 1;
+    const std::uint64_t backup_entries = last - array.size() / gpt.sector_size;
+    std::vector<patch> patches = {
+        {gpt.sector_size, gpt_header_bytes(gpt, 1, last, gpt.entries_lba, crc, gpt.edit)},
+        {gpt.entries_lba * gpt.sector_size, array}};
+    if (gpt.damage != nullptr) {
+        gpt.damage(patches[0].bytes);
+    }
+    if (gpt.damaged_entry_byte != 0) {
+        patches[1].bytes[gpt.damaged_entry_byte] ^= 1;
+    }
+    if (gpt.backup) {
+        patches.push_back({backup_entries * gpt.sector_size, array});
+        patches.push_back({last * gpt.sector_size,
+                           gpt_header_bytes(gpt, last, 1, backup_entries, crc, gpt.edit_backup)});
+    }
+    return patches;
+}
+
+// Boot, root and the rest of the 64 MiB disk, as sgdisk lays them out.
+const std::vector<gpt_partition_bytes> three = {
+    {esp, 2048, 34815, attribute_legacy_bootable, "boot"},
+    {linux_data, 34816, 67583, 0, "root"},
+    {linux_data, 67584, 131038}};
+const slot_bytes protective = {0, 0xee, 1, 131071};
+
+// A row of a GPT disk, behind a protective MBR unless other slots are given.
+table_case gpt_row(const char* name, int status, std::vector<expected> findings,
+                   const gpt_bytes& gpt, std::vector<slot_bytes> slots = {protective},
+                   test_disk on = disk)
+{
+    table_case row = {name, std::move(slots), on, status, std::move(findings)};
+    row.patches = gpt_image(gpt);
+    return row;
+}
+
+void set_u32(std::vector<std::uint8_t>& header, std::size_t at, std::uint32_t value)
+{
+    put_le(header, at, value, 4);
 }
 
 const table_case table_cases[] = {
@@ -237,11 +385,12 @@ const table_case table_cases[] = {
      disk,
      0,
      {{rule::type_zero_used, 1, 0, 0}}},
-    {"gpt_protective",
+    // A protective MBR with no GPT behind it.
+    {"ee_entry_without_a_gpt",
      {{0, 0xee, 1, 131071}},
      disk,
      1,
-     {{rule::gpt_protective, 1, 0, 0}, {rule::unaligned, 1, 0, 0}}},
+     {{.what = rule::gpt_primary_invalid, .field = gpt_field::signature}}},
     {"two_bootable",
      {{0x80, 0x0c, 2048, 2048}, {0x80, 0x83, 4096, 2048}},
      disk,
@@ -415,6 +564,163 @@ const table_case table_cases[] = {
               {69632, {{0, 0x82, 2048, 28672}}},
               {100352, {{0, 0x81, 102400, 28672}}}},
      .listed_past_slots = {{{5, 36864, 32768}, {6, 71680, 28672}, {7, 102400, 28672}}}},
+    // GPT disks.
+    [] {
+        table_case row = gpt_row("gpt", 0, {}, {three});
+        row.listed_past_slots = {{{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}};
+        return row;
+    }(),
+    gpt_row("gpt_ee_of_the_largest_size", 0, {}, {three}, {{0, 0xee, 1, 0xffffffff}}),
+    gpt_row("gpt_ee_of_another_size", 0, {{.what = rule::ee_size, .part = 1, .sectors = {131071, 131071}}},
+            {three}, {{0, 0xee, 1, 100000}}),
+    gpt_row("gpt_ee_not_at_sector_1", 1, {{rule::ee_not_at_sector_1, 1}}, {three},
+            {{0, 0xee, 2, 131071}}),
+    gpt_row("gpt_ee_in_slot_2", 0, {{rule::ee_not_first, 2}}, {three}, {{}, protective}),
+    gpt_row("gpt_two_ee_entries", 0, {{rule::ee_not_first, 2, 0, 1}}, {three},
+            {protective, protective}),
+    gpt_row("gpt_ee_bootable", 0, {{rule::ee_boot_flag, 1}}, {three}, {{0x80, 0xee, 1, 131071}}),
+    [] {
+        table_case row = gpt_row("gpt_without_55_aa", 1, {{rule::no_signature}}, {three});
+        row.signature = {0, 0};
+        row.listed_past_slots = {{{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}};
+        return row;
+    }(),
+    [] {
+        table_case row = gpt_row(
+            "gpt_primary_crc_wrong", 1,
+            {{.what = rule::gpt_primary_invalid, .field = gpt_field::header_crc}},
+            {.partitions = three, .damage = [](std::vector<std::uint8_t>& header) { header[60] ^= 1; }});
+        row.listed_past_slots = {{{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}};
+        return row;
+    }(),
+    gpt_row("gpt_primary_entries_crc_wrong", 1,
+            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_crc}},
+            {.partitions = three, .damaged_entry_byte = 300}),
+    [] {
+        // Laid out for a 128 MiB card, written to a 64 MiB one.
+        table_case row = gpt_row(
+            "gpt_image_shorter_than_its_gpt", 1,
+            {{.what = rule::gpt_primary_invalid, .field = gpt_field::last_usable}},
+            {.partitions = three, .sectors = 262144, .backup = false});
+        row.listed_past_slots = std::vector<listed>{};
+        return row;
+    }(),
+    gpt_row("gpt_entry_size_256", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::entry_length}},
+            {.partitions = three,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 84, 256); }}),
+    gpt_row("gpt_no_entries", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::entry_count}},
+            {.partitions = three,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 0); }}),
+    gpt_row("gpt_array_over_4_mib", 1,
+            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_size}},
+            {.partitions = three,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 32769); }}),
+    gpt_row("gpt_array_lba_past_the_disk", 1,
+            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_place}},
+            {.partitions = three,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) {
+                 set_u32(header, 72, 0xffffffff);
+                 set_u32(header, 76, 0xffffffff);
+             }}),
+    gpt_row("gpt_my_lba_wrong", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::my_lba}},
+            {.partitions = three,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 24, 2); }}),
+    gpt_row("gpt_without_a_backup", 1,
+            {{.what = rule::gpt_backup_invalid, .field = gpt_field::signature}},
+            {.partitions = three, .backup = false}),
+    gpt_row("gpt_alternate_lba_past_the_disk", 1,
+            {{.what = rule::gpt_backup_invalid, .field = gpt_field::alternate_lba}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 32, 200000); }}),
+    gpt_row("gpt_backup_of_another_disk", 0, {{rule::gpt_backup_differs}},
+            {.partitions = three,
+             .edit_backup = [](std::vector<std::uint8_t>& header) { header[56] ^= 1; }}),
+    // Checked for the 128 MiB card it will be written to.
+    gpt_row("gpt_backup_not_at_the_end", 0,
+            {{.what = rule::ee_size, .part = 1, .sectors = {262143, 262143}},
+             {.what = rule::gpt_backup_not_at_end, .sectors = {131071, 131071}}},
+            {three}, {protective}, {262144}),
+    gpt_row("gpt_of_4096_byte_sectors", 1, {{rule::gpt_sector_size}},
+            {.partitions = {{esp, 256, 4351, attribute_legacy_bootable}},
+             .sectors = 16384,
+             .sector_size = 4096}),
+    gpt_row("gpt_partition_over_the_array", 1,
+            {{.what = rule::gpt_over_partition, .other = 1, .sectors = {20, 33}},
+             {.what = rule::gpt_entry_outside_usable, .part = 1},
+             {.what = rule::unaligned, .part = 1}},
+            {.partitions = {{esp, 20, 34815, attribute_legacy_bootable}}}),
+    [] {
+        table_case row = gpt_row("gpt_array_over_a_reserved_loader", 1,
+                                 {{.what = rule::over_reserved, .sectors = {16, 33}},
+                                  {rule::over_reserved, 1, 0, 0, {4096, 4099}}},
+                                 {three});
+        row.disk.reserved = loader;
+        return row;
+    }(),
+    gpt_row("gpt_entry_ends_before_it_starts", 1, {{rule::gpt_entry_reversed, 2}},
+            {.partitions = {three[0], {linux_data, 70000, 69999}}}),
+    gpt_row("gpt_entry_over_the_backup", 1,
+            {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131071, 131071}},
+             {.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131070}},
+             {rule::gpt_entry_outside_usable, 2}},
+            {.partitions = {three[0], {linux_data, 34816, 131071}}}),
+    gpt_row("gpt_entry_past_the_disk", 1,
+            {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131071, 131071}},
+             {.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131070}},
+             {rule::gpt_entry_outside_usable, 2},
+             {rule::past_disk_end, 2}},
+            {.partitions = {three[0], {linux_data, 34816, 140000}}}),
+    gpt_row("gpt_entries_overlap", 1, {{rule::overlap, 1, 0, 2, {32768, 34815}}},
+            {.partitions = {three[0], {linux_data, 32768, 67583}}}),
+    gpt_row("gpt_entry_130_of_256", 1, {{rule::gpt_entry_past_128, 130}},
+            {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 129}}, .entry_count = 256}),
+    gpt_row("gpt_entry_300_of_512", 1,
+            {{.what = rule::gpt_entry_past_128, .part = 300}},
+            {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 299}},
+             .entry_count = 512}),
+    gpt_row("gpt_hidden_partition", 0, {{rule::gpt_hidden, 2}},
+            {.partitions = {three[0], {linux_data, 34816, 67583, attribute_no_block_io}}}),
+    gpt_row("gpt_no_partition_for_the_boot_scan", 0, {{rule::gpt_no_boot_partition}},
+            {.partitions = {{linux_data, 2048, 34815}}}),
+    gpt_row("gpt_bootable_partition_30", 0, {{rule::gpt_no_boot_partition}},
+            {.partitions = {{linux_data, 2048, 34815, attribute_legacy_bootable, "", 29}}}),
+    gpt_row("gpt_unique_guid_twice", 0, {{rule::gpt_guid, 2, 0, 1}},
+            {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 0, 1}}}),
+    gpt_row("gpt_header_of_96_bytes", 0, {{rule::gpt_header_size}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 96); }}),
+    gpt_row("gpt_revision_2", 0, {{rule::gpt_revision}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 8, 0x00020000); }}),
+    // genimage's gpt-location: the array moved past a loader at 8 KiB.
+    gpt_row("gpt_array_at_1_mib", 0,
+            {{.what = rule::gpt_array_placement, .sectors = {2048, 2079}}},
+            {.partitions = {{esp, 4096, 34815, attribute_legacy_bootable}}, .entries_lba = 2048}),
+    // A hybrid for a ROM that reads only the MBR: the boot partition in
+    // slot 1, the ee entry over the GPT's own sectors.
+    gpt_row("hybrid", 0, {{rule::ee_not_first, 2}, {rule::hybrid}}, {three},
+            {{0x80, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}}),
+    gpt_row("hybrid_entry_not_in_the_gpt", 1,
+            {{rule::hybrid_mismatch, 1}, {rule::ee_not_first, 2}, {rule::hybrid}}, {three},
+            {{0x80, 0x0c, 2048, 32767}, {0, 0xee, 1, 2047}}),
+    gpt_row("hybrid_entries_overlap", 1,
+            {{rule::hybrid_overlap, 1, 0, 3, {34816, 40000}},
+             {rule::hybrid_mismatch, 1},
+             {rule::ee_not_first, 2},
+             {rule::hybrid}},
+            {three},
+            {{0x80, 0x0c, 2048, 37953}, {0, 0xee, 1, 2047}, {0, 0x83, 34816, 32768}}),
+    [] {
+        // A GPT left behind when the card was partitioned anew as MBR.
+        table_case row = gpt_row("stale_gpt", 0, {{rule::stale_gpt}}, {three},
+                                 {{0, 0x83, 2048, 129024}});
+        return row;
+    }(),
 };
 
 sector_bytes sector_of(const std::vector<slot_bytes>& slots, std::uint32_t identifier,
@@ -438,15 +744,16 @@ sector_bytes sector_of(const std::vector<slot_bytes>& slots, std::uint32_t ident
     return sector;
 }
 
-// The disk of a row, held in memory: its EBRs, zeros elsewhere.
+// The disk of a row, held in memory: its EBRs and its patches, zeros
+// elsewhere.
 const char* read_row(const void* memory, std::uint64_t offset, std::span<std::uint8_t> out)
 {
     const auto& row = *static_cast<const table_case*>(memory);
     const std::uint64_t sector = offset / row.disk.sector_size;
-    if (offset % row.disk.sector_size != 0 || sector >= row.disk.sectors) {
-        ADD_FAILURE() << "read at byte " << offset << ", not a sector of the disk";
+    if (offset + out.size() > row.disk.sectors * row.disk.sector_size) {
+        ADD_FAILURE() << "read at byte " << offset << ", past the disk";
     }
-    if (sector == row.unreadable) {
+    if (row.unreadable != 0 && sector == row.unreadable) {
         return "Input/output error";
     }
     sector_bytes bytes{};
@@ -460,7 +767,16 @@ const char* read_row(const void* memory, std::uint64_t offset, std::span<std::ui
         }
     }
     std::fill(out.begin(), out.end(), 0);
-    std::copy_n(bytes.begin(), std::min(out.size(), bytes.size()), out.begin());
+    if (offset % row.disk.sector_size == 0) {
+        std::copy_n(bytes.begin(), std::min(out.size(), bytes.size()), out.begin());
+    }
+    for (const patch& each : row.patches) {
+        const std::uint64_t from = std::max(offset, each.offset);
+        const std::uint64_t to = std::min(offset + out.size(), each.offset + each.bytes.size());
+        for (std::uint64_t at = from; at < to; ++at) {
+            out[at - offset] = each.bytes[at - each.offset];
+        }
+    }
     return nullptr;
 }
 
@@ -483,7 +799,7 @@ TEST_P(table, status_and_findings)
     const checked_table checked = check_row(row);
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
-        found.push_back({each.what, each.part, each.ebr, each.other, each.sectors});
+        found.push_back({each.what, each.part, each.ebr, each.other, each.sectors, each.field});
     });
     EXPECT_EQ(found, row.findings);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
@@ -495,6 +811,11 @@ TEST_P(table, status_and_findings)
             const logical_partition& each = checked.logicals[i];
             made.push_back(
                 {each.number, each.sectors.first, each.sectors.last - each.sectors.first + 1});
+        }
+        for (std::size_t i = 0; i < checked.gpt.count; ++i) {
+            const gpt_entry& each = checked.gpt.partitions[i].entry;
+            made.push_back({checked.gpt.partitions[i].number, each.first_lba,
+                            each.last_lba - each.first_lba + 1});
         }
         EXPECT_EQ(made, *row.listed_past_slots);
     }

@@ -35,7 +35,7 @@ bool fails(const checked_table& table, bool strict)
 }
 
 bool read_table_sector(checked_table& table, const sector_reader& reader, std::uint64_t sector,
-                       const char* what, sector_bytes& out)
+                       const char* what, std::span<std::uint8_t> out)
 {
     // Only sectors inside the disk are read, and the disk's bytes fit in 64 bits.
     const char* reason = reader.read(reader.context, sector * table.disk.sector_size, out);

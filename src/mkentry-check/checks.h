@@ -14,10 +14,11 @@ void add(checked_table& table, const finding& found);
 // 1 MiB, the alignment partitioning tools use, in bytes.
 inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 
-// Reads one 512-byte table (an EBR, a Minix table) at a sector of the
-// disk; false, with the table's failure set, when it cannot.
+// Reads out's bytes from the start of a sector of the disk (an EBR, a
+// Minix table, a GPT header); false, with the table's failure set, when it
+// cannot.
 bool read_table_sector(checked_table& table, const sector_reader& reader, std::uint64_t sector,
-                       const char* what, sector_bytes& out);
+                       const char* what, std::span<std::uint8_t> out);
 
 // The walk of every extended slot's chain, after the slots are checked.
 void check_chains(checked_table& table, const sector_reader& reader);

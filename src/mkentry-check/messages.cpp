@@ -4,6 +4,7 @@
 // Each finding's message: what is wrong, and which reader minds.
 #include <cinttypes>
 
+#include "gpt.h"
 #include "report.h"
 
 namespace {
@@ -19,8 +20,17 @@ struct placed {
     std::uint64_t size;
 };
 
-placed partition_at(const checked_table& table, std::uint16_t number)
+placed partition_at(const checked_table& table, std::uint16_t number, bool in_gpt = false)
 {
+    for (std::size_t i = 0; in_gpt && i < table.gpt.count; ++i) {
+        const gpt_entry& entry = table.gpt.partitions[i].entry;
+        if (table.gpt.partitions[i].number == number) {
+            return {entry.first_lba, entry.last_lba - entry.first_lba + 1};
+        }
+    }
+    if (in_gpt) {
+        return {0, 0};
+    }
     if (number >= 1 && number <= slot_count) {
         return {table.slots[number - 1].lba_begin, table.slots[number - 1].lba_size};
     }
@@ -33,10 +43,11 @@ placed partition_at(const checked_table& table, std::uint16_t number)
     return {0, 0};
 }
 
-// "slot 2", or "partition 5": Linux's number past the slots.
-void print_part(std::FILE* out, std::uint16_t part)
+// "slot 2", or "partition 5": Linux's number past the slots, and every
+// partition of a GPT.
+void print_part(std::FILE* out, std::uint16_t part, bool in_gpt = false)
 {
-    std::fprintf(out, part <= slot_count ? "slot %u" : "partition %u", part);
+    std::fprintf(out, part <= slot_count && !in_gpt ? "slot %u" : "partition %u", part);
 }
 
 void print_range(std::FILE* out, const sector_range& sectors)
@@ -66,7 +77,7 @@ void print_extended(std::FILE* out, const checked_table& table, std::uint8_t slo
 void print_subject(std::FILE* out, const finding& found)
 {
     if (found.part != 0) {
-        print_part(out, found.part);
+        print_part(out, found.part, found.gpt == gpt_part::partition);
     }
     if (found.part > slot_count && found.ebr != 0) {
         std::fprintf(out, " (EBR at sector %" PRIu64 ")", found.ebr);
@@ -76,10 +87,250 @@ void print_subject(std::FILE* out, const finding& found)
     }
 }
 
+const char* piece_name(gpt_part part)
+{
+    switch (part) {
+    case gpt_part::primary_header:
+        return "primary GPT header";
+    case gpt_part::primary_array:
+        return "primary GPT entry array";
+    case gpt_part::backup_header:
+        return "backup GPT header";
+    case gpt_part::backup_array:
+        return "backup GPT entry array";
+    default:
+        return "GPT";
+    }
+}
+
+// What a header's broken rule is, with the values it quotes.
+void print_field(std::FILE* out, const checked_table& table, const gpt_header_read& read)
+{
+    const gpt_header& header = read.header;
+    switch (read.problem) {
+    case gpt_field::signature:
+        std::fputs("no EFI PART signature", out);
+        break;
+    case gpt_field::header_size:
+        std::fprintf(out, "header size %" PRIu32 ", not 92 to the sector size", header.header_size);
+        break;
+    case gpt_field::header_crc:
+        std::fputs("the header's CRC is wrong", out);
+        break;
+    case gpt_field::my_lba:
+        std::fprintf(out, "its own LBA is %" PRIu64 ", not %" PRIu64, header.my_lba, read.sector);
+        break;
+    case gpt_field::usable_range:
+        std::fprintf(out, "first usable sector %" PRIu64 " after the last, %" PRIu64,
+                     header.first_usable, header.last_usable);
+        break;
+    case gpt_field::last_usable:
+        std::fprintf(out,
+                     "last usable sector %" PRIu64 " past the disk's last, %" PRIu64
+                     " (an image shorter than its GPT says)",
+                     header.last_usable, table.disk.sectors - 1);
+        break;
+    case gpt_field::entry_length:
+        std::fprintf(out, "entry size %" PRIu32 ", not 128", header.entry_size);
+        break;
+    case gpt_field::entry_count:
+        std::fputs("an entry count of 0", out);
+        break;
+    case gpt_field::array_size:
+        std::fprintf(out, "an entry array of %" PRIu64 " bytes, over Linux's 4 MiB",
+                     array_bytes(header));
+        break;
+    case gpt_field::array_place:
+        std::fprintf(out, "its entry array at sector %" PRIu64 " runs past the disk",
+                     header.entries_lba);
+        break;
+    case gpt_field::array_crc:
+        std::fputs("the entry array's CRC is wrong", out);
+        break;
+    case gpt_field::alternate_lba:
+        std::fprintf(out,
+                     "the primary's alternate LBA, %" PRIu64
+                     ", lies past the disk's last sector, %" PRIu64,
+                     table.gpt.primary.header.alternate_lba, table.disk.sectors - 1);
+        break;
+    case gpt_field::none:
+        break;
+    }
+}
+
+void print_gpt_message(std::FILE* out, const checked_table& table, const finding& found)
+{
+    const gpt_table& gpt = table.gpt;
+    const placed part = partition_at(table, found.part, found.gpt == gpt_part::partition);
+    switch (found.what) {
+    case rule::ee_not_at_sector_1:
+        std::fprintf(out,
+                     " has type ee but starts at sector %" PRIu32
+                     ", not 1: Linux and EDK2 read no GPT, U-Boot makes the ee entry DOS "
+                     "partition 1 over the disk",
+                     table.slots[found.part - 1].lba_begin);
+        break;
+    case rule::gpt_primary_invalid:
+        std::fputs("the primary GPT header at sector 1: ", out);
+        print_field(out, table, gpt.primary);
+        std::fputs(": Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the "
+                   "backup and writes a new primary over sectors 1 and 2 on",
+                   out);
+        break;
+    case rule::gpt_backup_invalid:
+        std::fprintf(out, "the backup GPT header at sector %" PRIu64 ": ", gpt.backup.sector);
+        print_field(out, table, gpt.backup);
+        std::fputs(": EDK2 writes a new backup there, Linux warns", out);
+        break;
+    case rule::gpt_sector_size:
+        std::fprintf(out,
+                     "the GPT is laid out for %" PRIu32 "-byte sectors (its header at byte %" PRIu32
+                     "), not for the disk's %" PRIu32
+                     ": Linux, U-Boot and EDK2 find no GPT; --sector-size %" PRIu32 " reads it",
+                     found.value, found.value, table.disk.sector_size, found.value);
+        break;
+    case rule::gpt_over_partition:
+        std::fprintf(out, "the %s shares sectors ", piece_name(found.gpt));
+        print_range(out, found.sectors);
+        if (found.other != 0) {
+            std::fprintf(out, " with partition %u: writing the partition destroys the GPT",
+                         found.other);
+        } else {
+            std::fputs(" with the MBR, the primary header or the backup header", out);
+        }
+        break;
+    case rule::gpt_entry_reversed:
+        std::fprintf(out,
+                     " starts at sector %" PRIu64 ", after its last, %" PRIu64
+                     ": EDK2 drops it, Linux and U-Boot make a partition that wraps around",
+                     part.first, part.first + part.size - 1);
+        break;
+    case rule::gpt_entry_outside_usable:
+        std::fprintf(out,
+                     " (sectors %" PRIu64 "-%" PRIu64 ") lies outside the usable sectors %" PRIu64
+                     "-%" PRIu64 ": EDK2 drops it",
+                     part.first, part.first + part.size - 1, listed_header(gpt)->first_usable,
+                     listed_header(gpt)->last_usable);
+        break;
+    case rule::gpt_entry_past_128:
+        std::fputs(" is numbered past 128: U-Boot finds partitions by name or UUID up to 128"
+                   " (56 on sunxi)",
+                   out);
+        if (found.part > max_gpt_partitions) {
+            std::fputs(", Linux makes none past 255", out);
+        }
+        break;
+    case rule::hybrid_mismatch:
+        std::fprintf(out,
+                     " (sectors %" PRIu64 "-%" PRIu64 ") of the hybrid MBR is no partition of the "
+                     "GPT: a ROM that reads only the MBR reads other sectors than Linux mounts",
+                     part.first, part.first + part.size - 1);
+        break;
+    case rule::hybrid_overlap:
+        std::fprintf(out, " overlaps slot %u (sectors ", found.other);
+        print_range(out, found.sectors);
+        std::fputs("): a ROM that reads only the MBR sees overlapping partitions, and EDK2's MBR "
+                   "fallback rejects the whole MBR",
+                   out);
+        break;
+    case rule::gpt_backup_differs:
+        std::fprintf(out,
+                     "the backup GPT header at sector %" PRIu64
+                     " is valid but not the primary's mirror: a reader that falls back to it "
+                     "boots another table; Linux warns",
+                     gpt.backup.sector);
+        break;
+    case rule::gpt_backup_not_at_end:
+        std::fprintf(out,
+                     "the backup GPT header is at sector %" PRIu64
+                     ", not at the disk's last sector, %" PRIu64
+                     ": Linux warns at every boot and U-Boot's gpt verify fails; sgdisk -e moves "
+                     "it to the end",
+                     gpt.backup.sector, table.disk.sectors - 1);
+        break;
+    case rule::ee_size:
+        std::fprintf(out,
+                     ", the protective entry, has size %" PRIu32 ", not %" PRIu64
+                     " (the disk's sectors but the first) or 4294967295",
+                     table.slots[found.part - 1].lba_size, found.sectors.first);
+        break;
+    case rule::ee_not_first:
+        if (found.other != 0) {
+            std::fprintf(out, " is a second ee entry, after slot %u", found.other);
+        } else {
+            std::fputs(" holds the ee entry: a protective MBR holds it in slot 1", out);
+        }
+        break;
+    case rule::ee_boot_flag:
+        std::fprintf(out,
+                     ", the ee entry, has boot flag %02x, not 00: EDK2 before 2021 ignores the "
+                     "disk",
+                     found.flag);
+        break;
+    case rule::hybrid:
+        std::fputs("the MBR is a hybrid, the ee entry and other partitions: no standard defines "
+                   "it; every board reader uses the GPT, a ROM that reads only the MBR the other "
+                   "entries",
+                   out);
+        break;
+    case rule::gpt_array_placement:
+        std::fprintf(out, "the %s (sectors ", piece_name(found.gpt));
+        print_range(out, found.sectors);
+        std::fputs(found.gpt == gpt_part::primary_array
+                       ? ") is not laid out as the UEFI specification lays it out: 16 KiB or "
+                         "more, at sector 2, before the first usable sector"
+                       : ") is not laid out as the UEFI specification lays it out: after the "
+                         "last usable sector, before the backup header",
+                   out);
+        break;
+    case rule::gpt_header_size:
+        std::fprintf(out, "the %s's size is %" PRIu32 ", not 92", piece_name(found.gpt),
+                     found.value);
+        break;
+    case rule::gpt_revision:
+        std::fprintf(out,
+                     "the %s's revision is %08" PRIx32
+                     ", not 1.0 (00010000): EDK2 from 2026 rejects it and rewrites the disk",
+                     piece_name(found.gpt), found.value);
+        break;
+    case rule::gpt_hidden:
+        std::fputs(" has attribute bit 1 (no block I/O protocol): firmware is asked to ignore "
+                   "it, and EDK2 does",
+                   out);
+        break;
+    case rule::gpt_no_boot_partition:
+        std::fputs("no partition numbered 1 to 29 has attribute bit 2 (legacy BIOS bootable) or "
+                   "the EFI system type: U-Boot's boot scan finds none",
+                   out);
+        break;
+    case rule::gpt_guid:
+        if (found.part == 0) {
+            std::fprintf(out, "the %s's disk GUID is zero: the disk has no name to be found by",
+                         piece_name(found.gpt));
+        } else if (found.other != 0) {
+            std::fprintf(out, " has the unique GUID of partition %u: PARTUUID= finds the wrong one",
+                         found.other);
+        } else {
+            std::fputs(" has a zero unique GUID, or the disk's: its PARTUUID finds nothing or "
+                       "the wrong partition",
+                       out);
+        }
+        break;
+    case rule::stale_gpt:
+        std::fputs("a valid GPT header at sector 1 behind an MBR without an ee entry: every "
+                   "board reads the MBR, while sgdisk refuses the disk and 7-Zip reads the GPT",
+                   out);
+        break;
+    default:
+        break;
+    }
+}
+
 // The messages of the slots and of the disk.
 bool print_slot_message(std::FILE* out, const checked_table& table, const finding& found)
 {
-    const placed part = partition_at(table, found.part);
+    const bool in_gpt = found.gpt == gpt_part::partition;
+    const placed part = partition_at(table, found.part, in_gpt);
     switch (found.what) {
     case rule::no_signature:
         std::fprintf(out,
@@ -92,11 +343,6 @@ bool print_slot_message(std::FILE* out, const checked_table& table, const findin
                      " has boot flag %02x, not 00 or 80: Linux and GRUB then read no partition at "
                      "all",
                      found.flag);
-        return true;
-    case rule::gpt_protective:
-        std::fputs(" has type ee (GPT protective): Linux reads no partition from this table;"
-                   " for a GPT disk, check the GPT with a GPT tool such as sgdisk -v",
-                   out);
         return true;
     case rule::size_zero:
         std::fprintf(out, " has type %02x but size 0", table.slots[found.part - 1].part_type);
@@ -116,12 +362,15 @@ bool print_slot_message(std::FILE* out, const checked_table& table, const findin
         return true;
     case rule::overlap:
         std::fputs(" overlaps ", out);
-        print_part(out, found.other);
+        print_part(out, found.other, in_gpt);
         std::fputs(" (sectors ", out);
         print_range(out, found.sectors);
         std::fputs(")", out);
         return true;
     case rule::over_reserved:
+        if (found.gpt != gpt_part::none && !in_gpt) {
+            std::fprintf(out, "the %s", piece_name(found.gpt));
+        }
         std::fputs(" lies over reserved sectors ", out);
         print_range(out, found.sectors);
         return true;
@@ -296,6 +545,7 @@ void print_chain_message(std::FILE* out, const checked_table& table, const findi
                      found.sectors.first);
         break;
     default:
+        print_gpt_message(out, table, found);
         break;
     }
 }

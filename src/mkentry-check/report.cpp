@@ -9,6 +9,8 @@
 #include <cinttypes>
 
 #include "escape.h"
+#include "gpt.h"
+#include "row.h"
 
 namespace {
 
@@ -37,37 +39,6 @@ partition_view logical_view(const logical_partition& logical)
         logical.number,    logical.sectors.first, logical.sectors.last - logical.sectors.first + 1,
         logical.boot_flag, logical.part_type,     logical.table_sector,
         !logical.minix};
-}
-
-// One row of the table, built whole and written once: the report of a long
-// chain is mostly rows, and printf costs a few thousand instructions a row.
-struct row_text {
-    std::array<char, 128> chars; // every field at its widest: 4 + 10 + 3 * 11 + 12 + 15 + 1
-    std::size_t size = 0;
-};
-
-void put(row_text& row, std::string_view part)
-{
-    std::copy(part.begin(), part.end(), row.chars.begin() + static_cast<std::ptrdiff_t>(row.size));
-    row.size += part.size();
-}
-
-// A number right-aligned in width columns.
-void put_column(row_text& row, std::uint64_t value, std::size_t width)
-{
-    std::array<char, 20> digits;
-    const char* end = std::to_chars(digits.begin(), digits.end(), value).ptr;
-    const std::string_view number(digits.data(), static_cast<std::size_t>(end - digits.data()));
-    constexpr std::string_view spaces = "               ";
-    put(row, spaces.substr(0, width > number.size() ? width - number.size() : 0));
-    put(row, number);
-}
-
-void put_hex_byte(row_text& row, unsigned byte)
-{
-    constexpr std::string_view hex_digits = "0123456789abcdef";
-    row.chars[row.size++] = hex_digits[(byte >> 4) & 0xf];
-    row.chars[row.size++] = hex_digits[byte & 0xf];
 }
 
 void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition_view& view)
@@ -120,6 +91,23 @@ void print_json_partition(std::FILE* out, const checked_table& table, std::strin
                out);
 }
 
+// The names the JSON gives the parts of a GPT and a header's rules.
+constexpr std::array<const char*, 6> gpt_part_names = {
+    "", "primary header", "primary array", "backup header", "backup array", "partition"};
+constexpr std::array<const char*, 13> gpt_field_names = {"",
+                                                         "signature",
+                                                         "header_size",
+                                                         "header_crc",
+                                                         "my_lba",
+                                                         "usable_range",
+                                                         "last_usable",
+                                                         "entry_size",
+                                                         "entry_count",
+                                                         "array_size",
+                                                         "array_place",
+                                                         "array_crc",
+                                                         "alternate_lba"};
+
 // The partitions a finding names, all of which exist.
 void print_json_slots(std::FILE* out, const finding& found)
 {
@@ -133,13 +121,8 @@ void print_json_slots(std::FILE* out, const finding& found)
     std::fputs("]", out);
 }
 
-} // namespace
-
-void print_report(std::FILE* out, const checked_table& table, size_source source)
+void print_mbr_table(std::FILE* out, const checked_table& table)
 {
-    std::fprintf(out, "disk: %" PRIu64 " sectors of %" PRIu32 " bytes%s\n", table.disk.sectors,
-                 table.disk.sector_size,
-                 source == size_source::option ? ", as given by --disk-size" : "");
     std::fprintf(out, "disk identifier: %08" PRIx32 "\n", table.identifier);
     std::fputs(table.logical_count == 0
                    ? "part boot type      first    sectors       last partuuid\n"
@@ -155,19 +138,11 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
     for (std::size_t i = 0; i < table.logical_count; ++i) {
         print_row(out, partuuid_prefix, logical_view(table.logicals[i]));
     }
-    for_each_finding(table, [&](const finding& found) {
-        std::fputs(is_error(found.what) ? "error: " : "warning: ", out);
-        print_message(out, table, found);
-        std::fputc('\n', out);
-    });
-    if (table.findings.left_out != 0) {
-        std::fprintf(out, "and %zu more findings\n", table.findings.left_out);
-    }
 }
 
 // Laid out as sfdisk --json lays out its own, so that what reads one reads
-// the other; the findings follow the table.
-void print_json(std::FILE* out, const checked_table& table, std::string_view device)
+// the other.
+void print_dos_json_table(std::FILE* out, const checked_table& table, std::string_view device)
 {
     std::fprintf(out,
                  "{\n   \"partitiontable\": {\n      \"label\": \"dos\",\n      \"id\": "
@@ -189,8 +164,57 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
         print_json_partition(out, table, device, logical_view(table.logicals[i]), first);
         first = false;
     }
-    std::fputs(first ? "]\n   },\n   \"findings\": [" : "\n      ]\n   },\n   \"findings\": [",
-               out);
+    std::fputs(first ? "]\n   }" : "\n      ]\n   }", out);
+}
+
+} // namespace
+
+void print_report(std::FILE* out, const checked_table& table, size_source source)
+{
+    std::fprintf(out, "disk: %" PRIu64 " sectors of %" PRIu32 " bytes%s\n", table.disk.sectors,
+                 table.disk.sector_size,
+                 source == size_source::option ? ", as given by --disk-size" : "");
+    // A GPT disk's MBR is shown where it is a hybrid, for a ROM that reads
+    // only the MBR.
+    if (table.gpt.present && !is_hybrid(table)) {
+        print_gpt_table(out, table);
+    } else {
+        print_mbr_table(out, table);
+    }
+    if (table.gpt.present && is_hybrid(table)) {
+        print_gpt_table(out, table);
+    }
+    for_each_finding(table, [&](const finding& found) {
+        std::fputs(is_error(found.what) ? "error: " : "warning: ", out);
+        print_message(out, table, found);
+        std::fputc('\n', out);
+    });
+    if (table.findings.left_out != 0) {
+        std::fprintf(out, "and %zu more findings\n", table.findings.left_out);
+    }
+}
+
+// The table, then the findings.
+void print_json(std::FILE* out, const checked_table& table, std::string_view device)
+{
+    if (table.gpt.present) {
+        print_gpt_json_table(out, table, device);
+    } else {
+        print_dos_json_table(out, table, device);
+    }
+    // A hybrid's MBR entries, for a ROM that reads only the MBR.
+    if (table.gpt.present && is_hybrid(table)) {
+        std::fputs(",\n   \"hybrid\": [", out);
+        bool first = true;
+        for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+            if (is_used(table.slots[slot - 1])) {
+                print_json_partition(out, table, device, slot_view(table, slot), first);
+                first = false;
+            }
+        }
+        std::fputs("\n   ]", out);
+    }
+    std::fputs(",\n   \"findings\": [", out);
     const char* separator = "\n";
     for_each_finding(table, [&](const finding& found) {
         std::fprintf(out,
@@ -200,6 +224,14 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
         print_json_slots(out, found);
         if (found.ebr != 0) {
             std::fprintf(out, ",\n         \"ebr\": %" PRIu64, found.ebr);
+        }
+        if (found.gpt != gpt_part::none && found.gpt != gpt_part::partition) {
+            std::fprintf(out, ",\n         \"gpt\": \"%s\"",
+                         gpt_part_names[static_cast<std::size_t>(found.gpt)]);
+        }
+        if (found.field != gpt_field::none) {
+            std::fprintf(out, ",\n         \"field\": \"%s\"",
+                         gpt_field_names[static_cast<std::size_t>(found.field)]);
         }
         std::fprintf(out, ",\n         \"rule\": \"%.*s\",\n         \"message\": \"",
                      static_cast<int>(info(found.what).name.size()), info(found.what).name.data());

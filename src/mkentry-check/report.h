@@ -18,6 +18,11 @@ enum class size_source : std::uint8_t { image, option };
 void print_report(std::FILE* out, const checked_table& table, size_source source);
 void print_json(std::FILE* out, const checked_table& table, std::string_view device);
 
+// A GPT disk's part of each: its headers and partitions; in JSON the
+// partitiontable object, left open for what follows.
+void print_gpt_table(std::FILE* out, const checked_table& table);
+void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device);
+
 // A finding's message, without its severity or a line feed: the partition
 // or EBR it is about first, then what is wrong and which reader minds.
 void print_message(std::FILE* out, const checked_table& table, const finding& found);

@@ -16,7 +16,6 @@
 enum class rule : std::uint8_t {
     no_signature,
     bad_boot_flag,
-    gpt_protective,
     size_zero,
     starts_at_zero,
     past_disk_end,
@@ -44,6 +43,16 @@ enum class rule : std::uint8_t {
     logical_at_ebr,
     logical_outside,
     logical_over_ebr,
+    ee_not_at_sector_1,
+    gpt_primary_invalid,
+    gpt_backup_invalid,
+    gpt_sector_size,
+    gpt_over_partition,
+    gpt_entry_reversed,
+    gpt_entry_outside_usable,
+    gpt_entry_past_128,
+    hybrid_mismatch,
+    hybrid_overlap,
     out_of_order,
     ends_on_last_mbr_sector,
     several_bootable,
@@ -51,6 +60,19 @@ enum class rule : std::uint8_t {
     unaligned,
     no_disk_identifier,
     partial_sector,
+    gpt_backup_differs,
+    gpt_backup_not_at_end,
+    ee_size,
+    ee_not_first,
+    ee_boot_flag,
+    hybrid,
+    gpt_array_placement,
+    gpt_header_size,
+    gpt_revision,
+    gpt_hidden,
+    gpt_no_boot_partition,
+    gpt_guid,
+    stale_gpt,
 };
 
 enum class severity : std::uint8_t { error, warning };
@@ -61,10 +83,9 @@ struct rule_info {
     std::string_view name; // stable, for scripts that read the JSON report
 };
 
-inline constexpr std::array<rule_info, 37> rule_table = {{
+inline constexpr std::array<rule_info, 59> rule_table = {{
     {rule::no_signature, severity::error, "no_signature"},
     {rule::bad_boot_flag, severity::error, "bad_boot_flag"},
-    {rule::gpt_protective, severity::error, "gpt_protective"},
     {rule::size_zero, severity::error, "size_zero"},
     {rule::starts_at_zero, severity::error, "starts_at_zero"},
     {rule::past_disk_end, severity::error, "past_disk_end"},
@@ -93,6 +114,18 @@ inline constexpr std::array<rule_info, 37> rule_table = {{
     {rule::logical_at_ebr, severity::error, "logical_at_ebr"},
     {rule::logical_outside, severity::error, "logical_outside"},
     {rule::logical_over_ebr, severity::error, "logical_over_ebr"},
+    // A GPT disk: its protective or hybrid MBR, its headers and entries, as
+    // Linux, U-Boot, EDK2 and GRUB read them, and what makes EDK2 write.
+    {rule::ee_not_at_sector_1, severity::error, "ee_not_at_sector_1"},
+    {rule::gpt_primary_invalid, severity::error, "gpt_primary_invalid"},
+    {rule::gpt_backup_invalid, severity::error, "gpt_backup_invalid"},
+    {rule::gpt_sector_size, severity::error, "gpt_sector_size"},
+    {rule::gpt_over_partition, severity::error, "gpt_over_partition"},
+    {rule::gpt_entry_reversed, severity::error, "gpt_entry_reversed"},
+    {rule::gpt_entry_outside_usable, severity::error, "gpt_entry_outside_usable"},
+    {rule::gpt_entry_past_128, severity::error, "gpt_entry_past_128"},
+    {rule::hybrid_mismatch, severity::error, "hybrid_mismatch"},
+    {rule::hybrid_overlap, severity::error, "hybrid_overlap"},
     // Only 7-Zip rejects these two; every board reads them as written.
     {rule::out_of_order, severity::warning, "out_of_order"},
     {rule::ends_on_last_mbr_sector, severity::warning, "ends_on_last_mbr_sector"},
@@ -101,6 +134,19 @@ inline constexpr std::array<rule_info, 37> rule_table = {{
     {rule::unaligned, severity::warning, "unaligned"},
     {rule::no_disk_identifier, severity::warning, "no_disk_identifier"},
     {rule::partial_sector, severity::warning, "partial_sector"},
+    {rule::gpt_backup_differs, severity::warning, "gpt_backup_differs"},
+    {rule::gpt_backup_not_at_end, severity::warning, "gpt_backup_not_at_end"},
+    {rule::ee_size, severity::warning, "ee_size"},
+    {rule::ee_not_first, severity::warning, "ee_not_first"},
+    {rule::ee_boot_flag, severity::warning, "ee_boot_flag"},
+    {rule::hybrid, severity::warning, "hybrid"},
+    {rule::gpt_array_placement, severity::warning, "gpt_array_placement"},
+    {rule::gpt_header_size, severity::warning, "gpt_header_size"},
+    {rule::gpt_revision, severity::warning, "gpt_revision"},
+    {rule::gpt_hidden, severity::warning, "gpt_hidden"},
+    {rule::gpt_no_boot_partition, severity::warning, "gpt_no_boot_partition"},
+    {rule::gpt_guid, severity::warning, "gpt_guid"},
+    {rule::stale_gpt, severity::warning, "stale_gpt"},
 }};
 
 constexpr const rule_info& info(rule what) { return rule_table[static_cast<std::size_t>(what)]; }

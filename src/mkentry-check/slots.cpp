@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: MIT
 
 // The four slots of the first sector, and the whole check around them.
-#include "checks.h"
+#include <algorithm>
+
+#include "gpt.h"
 
 namespace {
-
-constexpr std::uint8_t gpt_protective_type = 0xee;
 // Sector 2^32, one past the last an MBR can name: readers keep sector
 // numbers in 32 bits.
 constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
@@ -16,16 +16,22 @@ finding at_slot(rule what, std::uint8_t slot, std::uint8_t other = 0)
     return {.what = what, .part = slot, .other = other};
 }
 
+// An ee entry on a GPT disk has rules of its own.
+bool is_protective(const checked_table& table, const partition_entry& entry)
+{
+    return table.gpt.present && entry.part_type == ee_type;
+}
+
 void check_slot(checked_table& table, std::uint8_t slot)
 {
     const partition_entry& entry = table.slots[slot - 1];
+    if (is_protective(table, entry)) {
+        return;
+    }
     if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80) {
         finding found = at_slot(rule::bad_boot_flag, slot);
         found.flag = entry.boot_flag;
         add(table, found);
-    }
-    if (entry.part_type == gpt_protective_type) {
-        add(table, at_slot(rule::gpt_protective, slot));
     }
     if (!is_used(entry)) {
         return;
@@ -62,13 +68,20 @@ void check_slot(checked_table& table, std::uint8_t slot)
     }
 }
 
+// On a GPT disk the ee entry may cover the others; two others that overlap
+// are what a ROM that reads only the MBR sees.
 void check_overlaps(checked_table& table, std::uint8_t slot)
 {
+    const rule what = table.gpt.present ? rule::hybrid_overlap : rule::overlap;
     for (std::uint8_t other = 1; other < slot; ++other) {
+        if (is_protective(table, table.slots[slot - 1]) ||
+            is_protective(table, table.slots[other - 1])) {
+            continue;
+        }
         const sector_range both =
             shared_sectors(sectors_of(table.slots[slot - 1]), sectors_of(table.slots[other - 1]));
         if (!is_empty(both)) {
-            finding found = at_slot(rule::overlap, other, slot);
+            finding found = at_slot(what, other, slot);
             found.sectors = both;
             add(table, found);
         }
@@ -76,12 +89,12 @@ void check_overlaps(checked_table& table, std::uint8_t slot)
 }
 
 // 7-Zip wants its partitions, the slots with a type, in the order of their
-// first sectors. A slot that starts before an earlier one is named with the
-// earlier slot that starts last.
+// first sectors; on a GPT disk it reads the GPT. A slot that starts before
+// an earlier one is named with the earlier slot that starts last.
 void check_order(checked_table& table, std::uint8_t slot)
 {
     const partition_entry& entry = table.slots[slot - 1];
-    if (entry.part_type == 0) {
+    if (entry.part_type == 0 || table.gpt.present) {
         return;
     }
     std::uint8_t latest = 0;
@@ -130,8 +143,12 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
     }
     table.identifier = disk_identifier(sector);
     table.signature = {sector[signature_offset], sector[signature_offset + 1]};
+    table.gpt.present =
+        std::any_of(table.slots.begin(), table.slots.end(),
+                    [](const partition_entry& entry) { return entry.part_type == ee_type; });
     if (!has_signature(sector)) {
-        // Nothing reads the slots, so no chain is walked either.
+        // Nothing reads the slots, so no chain is walked either; EDK2
+        // still reads a GPT.
         add(table, {.what = rule::no_signature, .signature = table.signature});
     }
     bool any_used = false;
@@ -144,14 +161,23 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
         }
     }
     check_firsts(table);
-    if (has_signature(sector)) {
+    if (table.gpt.present) {
+        read_gpt(table, reader);
+        if (table.failure.reason == nullptr) {
+            check_gpt(table);
+        }
+    } else if (has_signature(sector)) {
         check_chains(table, reader);
         check_minix(table, reader);
         for (std::size_t i = 0; i < table.logical_count && table.failure.reason == nullptr; ++i) {
             check_logical(table, i);
         }
     }
-    if (any_used && table.identifier == 0) {
+    if (!table.gpt.present && table.failure.reason == nullptr) {
+        check_stale_gpt(table, reader);
+    }
+    // A GPT names its disk by the GUID in its header.
+    if (any_used && table.identifier == 0 && !table.gpt.present) {
         add(table, {.what = rule::no_disk_identifier});
     }
     if (disk.partial_image_bytes != 0) {

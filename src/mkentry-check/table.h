@@ -11,6 +11,7 @@
 #include <span>
 
 #include "geometry.h"
+#include "header.h"
 #include "partition_table.h"
 #include "ranges.h"
 #include "rules.h"
@@ -44,6 +45,33 @@ struct logical_partition {
     bool minix;
 };
 
+// The parts of a GPT a finding may be about.
+enum class gpt_part : std::uint8_t {
+    none,
+    primary_header,
+    primary_array,
+    backup_header,
+    backup_array,
+    partition, // part and other are the GPT's partitions, not slots
+};
+
+// The first rule of a GPT header that it breaks.
+enum class gpt_field : std::uint8_t {
+    none,
+    signature,
+    header_size,
+    header_crc,
+    my_lba,
+    usable_range, // first usable after last usable
+    last_usable,  // past the disk's last sector
+    entry_length, // not 128
+    entry_count,  // 0
+    array_size,   // over 4 MiB
+    array_place,  // past the disk
+    array_crc,
+    alternate_lba, // past the disk
+};
+
 // One thing found, with what its message names. Each is written as a
 // designated initializer: the fields a rule does not use are 0. No default
 // member values, so that the list of findings is not filled in at every
@@ -59,6 +87,9 @@ struct finding {
     std::uint8_t flag;                     // a boot flag the message quotes
     std::uint8_t type;                     // a type the message quotes
     std::array<std::uint8_t, 2> signature; // the bytes found where 55 aa belongs
+    gpt_part gpt;                          // the part of a GPT it is about
+    gpt_field field;                       // the header's broken rule
+    std::uint32_t value;                   // a number the message quotes: a sector size
 };
 
 // Room for every finding of four slots and for far more than a chain a
@@ -81,6 +112,37 @@ struct read_failure {
     const char* what;   // "the EBR", "the Minix table"
 };
 
+// A GPT header as read, and the first rule it breaks.
+struct gpt_header_read {
+    bool read = false;        // there was a sector to read it from
+    std::uint64_t sector = 0; // where it was read
+    gpt_header header{};
+    gpt_field problem = gpt_field::signature;
+};
+
+// A used entry (a non-zero type) of the GPT read, numbered as Linux numbers
+// it: its index plus 1.
+struct gpt_partition {
+    std::uint16_t number;
+    gpt_entry entry;
+};
+
+// Linux makes partitions of the first 255 entries only.
+inline constexpr std::size_t max_gpt_partitions = 255;
+
+struct gpt_table {
+    bool present = false; // sector 0 holds an ee entry: the disk is read as GPT
+    gpt_header_read primary;
+    gpt_header_read backup;         // at the primary's alternate LBA, or at the disk's last
+                                    // sector when the primary is invalid
+    bool from_backup = false;       // the partitions listed are the backup's
+    bool backup_differs = false;    // the backup is valid but not the primary's mirror
+    std::uint32_t laid_out_for = 0; // the sector size a GPT found elsewhere is laid out for
+    std::array<gpt_partition, max_gpt_partitions> partitions; // the first count of them
+    std::size_t count = 0;
+    std::uint32_t first_number_past_kept = 0; // a used entry past 255, if any
+};
+
 struct checked_table {
     disk_geometry disk;
     std::span<const sector_range> reserved; // no partition may touch these
@@ -91,6 +153,7 @@ struct checked_table {
     std::size_t logical_count = 0;
     std::array<std::uint64_t, max_ebrs> ebrs; // every EBR read, in chain order
     std::size_t ebr_count = 0;
+    gpt_table gpt;
     finding_list findings;
     read_failure failure{0, nullptr, nullptr};
 };
@@ -108,7 +171,8 @@ constexpr sector_range sectors_of(const partition_entry& slot)
 }
 
 // Checks the four slots of the first sector, then walks the chain of every
-// extended slot and reads every Minix slot's table through reader.
+// extended slot and reads every Minix slot's table through reader; or
+// where a slot has type ee, reads and checks the GPT.
 checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                           std::span<const sector_range> reserved, const sector_reader& reader);
 

@@ -1,0 +1,85 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// CRC-32 as zlib's crc32 computes it (the IEEE polynomial, reflected, with
+// the register inverted before and after), which a GPT's header and entry
+// array carry. Most of an entry array is zeros: a run of them is passed in
+// a few multiplications by x^(8n) mod P, as zlib's crc32_combine does,
+// rather than byte by byte.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+inline constexpr std::uint32_t crc32_polynomial = 0xedb88320; // reflected
+
+inline constexpr std::array<std::uint32_t, 256> crc32_table = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t byte = 0; byte < 256; ++byte) {
+        std::uint32_t crc = byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ crc32_polynomial : crc >> 1;
+        }
+        table[byte] = crc;
+    }
+    return table;
+}();
+
+// Goes on from crc, the CRC of what came before (0 for nothing).
+constexpr std::uint32_t crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes)
+{
+    crc = ~crc;
+    for (const std::uint8_t byte : bytes) {
+        crc = crc32_table[(crc ^ byte) & 0xff] ^ (crc >> 8);
+    }
+    return ~crc;
+}
+
+// a times b modulo P, both polynomials in the reflected form (x^0 is the
+// top bit).
+constexpr std::uint32_t multiply_mod_p(std::uint32_t a, std::uint32_t b)
+{
+    std::uint32_t product = 0;
+    for (std::uint32_t bit = std::uint32_t{1} << 31; bit != 0; bit >>= 1) {
+        if ((a & bit) != 0) {
+            product ^= b;
+        }
+        b = (b & 1) != 0 ? (b >> 1) ^ crc32_polynomial : b >> 1;
+    }
+    return product;
+}
+
+// x^(2^k) mod P, for k = 0 to 63.
+inline constexpr std::array<std::uint32_t, 64> x_to_2_to_the = [] {
+    std::array<std::uint32_t, 64> powers{};
+    std::uint32_t power = std::uint32_t{1} << 30; // x^1
+    for (std::uint32_t& each : powers) {
+        each = power;
+        power = multiply_mod_p(power, power);
+    }
+    return powers;
+}();
+
+// Goes on from crc over count zero bytes: the register times x^(8 count).
+constexpr std::uint32_t crc32_zeros(std::uint32_t crc, std::uint64_t count)
+{
+    std::uint32_t power = std::uint32_t{1} << 31; // x^0
+    for (std::size_t k = 3; count != 0; count >>= 1, ++k) {
+        if ((count & 1) != 0) {
+            power = multiply_mod_p(x_to_2_to_the[k % 64], power);
+        }
+    }
+    return ~multiply_mod_p(power, ~crc);
+}
+
+static_assert([] {
+    constexpr std::array<std::uint8_t, 9> check = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    return crc32(0, check) == 0xcbf43926;
+}());
+static_assert([] {
+    std::array<std::uint8_t, 300> zeros{};
+    return crc32_zeros(0x12345678, zeros.size()) == crc32(0x12345678, zeros) &&
+           crc32_zeros(0, 0) == 0 && crc32_zeros(7, 0) == 7;
+}());

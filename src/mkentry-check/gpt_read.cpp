@@ -1,0 +1,271 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Reading a GPT as the board's readers do: the primary header at sector 1
+// in the disk's own sector size, its entry array, and the backup at the
+// primary's alternate LBA (or, where the primary is invalid, at the disk's
+// last sector, where U-Boot and EDK2 look). Nothing outside the disk is
+// read, and the array is read in pieces: no heap.
+#include <algorithm>
+#include <cstring>
+
+#include "gpt.h"
+
+namespace {
+
+// Linux allocates the array with kmalloc, which takes at most 4 MiB.
+constexpr std::uint64_t max_array_bytes = std::uint64_t{4} * 1024 * 1024;
+constexpr std::size_t max_sector_size = 4096;
+// The array is read this much at a time: a 128-entry array at once.
+constexpr std::size_t piece_size = 16384;
+using piece = std::array<std::uint8_t, piece_size>;
+
+bool read_bytes(checked_table& table, const sector_reader& reader, std::uint64_t offset,
+                std::span<std::uint8_t> out, const char* what)
+{
+    const char* reason = reader.read(reader.context, offset, out);
+    if (reason != nullptr) {
+        table.failure = {offset / table.disk.sector_size, reason, what};
+        return false;
+    }
+    return true;
+}
+
+// The first rule of the header alone that it breaks; the array's CRC is
+// checked once the array is read.
+gpt_field header_problem(std::span<const std::uint8_t> sector, const gpt_header& header,
+                         std::uint64_t at, const disk_geometry& disk)
+{
+    if (header.signature != gpt_signature) {
+        return gpt_field::signature;
+    }
+    if (header.header_size < gpt_header_bytes || header.header_size > disk.sector_size) {
+        return gpt_field::header_size;
+    }
+    if (header_crc_of(sector, header.header_size) != header.header_crc) {
+        return gpt_field::header_crc;
+    }
+    if (header.my_lba != at) {
+        return gpt_field::my_lba;
+    }
+    if (header.first_usable > header.last_usable) {
+        return gpt_field::usable_range;
+    }
+    if (header.last_usable >= disk.sectors) {
+        return gpt_field::last_usable;
+    }
+    if (header.entry_size != gpt_entry_bytes) {
+        return gpt_field::entry_length;
+    }
+    if (header.entry_count == 0) {
+        return gpt_field::entry_count;
+    }
+    if (array_bytes(header) > max_array_bytes) {
+        return gpt_field::array_size;
+    }
+    if (header.entries_lba >= disk.sectors ||
+        array_sectors(header, disk.sector_size) > disk.sectors - header.entries_lba) {
+        return gpt_field::array_place;
+    }
+    return gpt_field::none;
+}
+
+// An unused entry of zeros, the most of every array: tested a word at a
+// time.
+bool is_zero_entry(std::span<const std::uint8_t> entry)
+{
+    std::uint64_t any = 0;
+    for (std::size_t at = 0; at < gpt_entry_bytes; at += sizeof any) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, entry.data() + at, sizeof word);
+        any |= word;
+    }
+    return any == 0;
+}
+
+// Keeps a used entry, numbered as Linux numbers it.
+void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> bytes)
+{
+    const gpt_entry entry = decode_gpt_entry(bytes);
+    if (is_zero(entry.type)) {
+        return;
+    }
+    const auto number = static_cast<std::uint32_t>(index + 1);
+    if (gpt.count < gpt.partitions.size()) {
+        gpt.partitions[gpt.count++] = {static_cast<std::uint16_t>(number), entry};
+    } else if (gpt.first_number_past_kept == 0) {
+        gpt.first_number_past_kept = number;
+    }
+}
+
+// Reads a valid header's array and takes its CRC, keeping its used entries
+// when asked; a run of zero entries is passed at once. False when a piece
+// cannot be read.
+bool scan_array(checked_table& table, const sector_reader& reader, const gpt_header& header,
+                bool keep_entries, std::uint32_t& crc)
+{
+    static piece bytes;
+    const std::uint64_t total = array_bytes(header);
+    const std::uint64_t start = header.entries_lba * table.disk.sector_size;
+    crc = 0;
+    std::uint64_t zeros = 0;
+    for (std::uint64_t done = 0; done < total; done += piece_size) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
+        if (!read_bytes(table, reader, start + done, {bytes.data(), size}, "the GPT's entries")) {
+            return false;
+        }
+        for (std::size_t at = 0; at < size; at += gpt_entry_bytes) {
+            const std::span<const std::uint8_t> entry(bytes.data() + at, gpt_entry_bytes);
+            if (is_zero_entry(entry)) {
+                zeros += gpt_entry_bytes;
+                continue;
+            }
+            crc = crc32(crc32_zeros(crc, zeros), entry);
+            zeros = 0;
+            if (keep_entries) {
+                keep(table.gpt, (done + at) / gpt_entry_bytes, entry);
+            }
+        }
+    }
+    crc = crc32_zeros(crc, zeros);
+    return true;
+}
+
+// Whether the two arrays hold the same bytes; false too when a piece
+// cannot be read (the failure is then set).
+bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_header& one,
+                 const gpt_header& other)
+{
+    static piece mine;
+    static piece theirs;
+    const std::uint64_t total = array_bytes(one);
+    if (array_bytes(other) != total) {
+        return false;
+    }
+    for (std::uint64_t done = 0; done < total; done += piece_size) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
+        if (!read_bytes(table, reader, one.entries_lba * table.disk.sector_size + done,
+                        {mine.data(), size}, "the GPT's entries") ||
+            !read_bytes(table, reader, other.entries_lba * table.disk.sector_size + done,
+                        {theirs.data(), size}, "the GPT's backup entries") ||
+            std::memcmp(mine.data(), theirs.data(), size) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads the header at a sector and holds it to the readers' rules, its
+// array's CRC too. False when a sector cannot be read.
+bool read_header(checked_table& table, const sector_reader& reader, std::uint64_t at,
+                 bool keep_entries, gpt_header_read& out)
+{
+    static std::array<std::uint8_t, max_sector_size> sector;
+    const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
+    out.sector = at;
+    if (!read_bytes(table, reader, at * table.disk.sector_size, bytes, "the GPT header")) {
+        return false;
+    }
+    out.read = true;
+    out.header = decode_header(bytes);
+    out.problem = header_problem(bytes, out.header, at, table.disk);
+    std::uint32_t crc = 0;
+    if (out.problem != gpt_field::none) {
+        return true;
+    }
+    if (!scan_array(table, reader, out.header, keep_entries, crc)) {
+        return false;
+    }
+    if (crc != out.header.entries_crc) {
+        out.problem = gpt_field::array_crc;
+        table.gpt.count = keep_entries ? 0 : table.gpt.count;
+        table.gpt.first_number_past_kept = keep_entries ? 0 : table.gpt.first_number_past_kept;
+    }
+    return true;
+}
+
+// Where the primary is not at sector 1 in the disk's sector size, the
+// sector size whose sector 1 holds a header (a 512-byte layout on a
+// 4096-byte disk, or the reverse); 0 for none.
+std::uint32_t laid_out_for(checked_table& table, const sector_reader& reader)
+{
+    for (const std::uint32_t size : {512U, 1024U, 2048U, 4096U}) {
+        std::array<std::uint8_t, 8> signature{};
+        if (size == table.disk.sector_size ||
+            std::uint64_t{size} + signature.size() > table.disk.sectors * table.disk.sector_size ||
+            !read_bytes(table, reader, size, signature, "the GPT header")) {
+            continue;
+        }
+        if (signature == gpt_signature) {
+            return size;
+        }
+    }
+    return 0;
+}
+
+// The backup mirrors the primary: the same disk, usable range and array,
+// and the two LBAs swapped.
+bool mirrors(const gpt_header& primary, const gpt_header& backup)
+{
+    return backup.disk_guid == primary.disk_guid && backup.first_usable == primary.first_usable &&
+           backup.last_usable == primary.last_usable && backup.entry_count == primary.entry_count &&
+           backup.entry_size == primary.entry_size && backup.entries_crc == primary.entries_crc &&
+           backup.my_lba == primary.alternate_lba && backup.alternate_lba == primary.my_lba;
+}
+
+} // namespace
+
+void read_gpt(checked_table& table, const sector_reader& reader)
+{
+    gpt_table& gpt = table.gpt;
+    if (table.disk.sectors < 2 || !read_header(table, reader, 1, true, gpt.primary)) {
+        return;
+    }
+    if (gpt.primary.problem == gpt_field::signature) {
+        gpt.laid_out_for = laid_out_for(table, reader);
+    }
+    if (gpt.primary.problem != gpt_field::none) {
+        // U-Boot and EDK2 then take the backup at the disk's last sector.
+        if (read_header(table, reader, table.disk.sectors - 1, true, gpt.backup)) {
+            gpt.from_backup = gpt.backup.problem == gpt_field::none;
+        }
+        return;
+    }
+    const gpt_header& primary = gpt.primary.header;
+    gpt.backup.sector = primary.alternate_lba;
+    if (primary.alternate_lba >= table.disk.sectors) {
+        gpt.backup.problem = gpt_field::alternate_lba;
+        return;
+    }
+    // The backup's array is read for its CRC only where it is not the
+    // primary's, byte for byte.
+    static std::array<std::uint8_t, max_sector_size> sector;
+    const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
+    if (!read_bytes(table, reader, primary.alternate_lba * table.disk.sector_size, bytes,
+                    "the GPT's backup header")) {
+        return;
+    }
+    gpt_header_read& backup = gpt.backup;
+    backup.read = true;
+    backup.header = decode_header(bytes);
+    backup.problem = header_problem(bytes, backup.header, primary.alternate_lba, table.disk);
+    if (backup.problem != gpt_field::none) {
+        return;
+    }
+    const bool same = backup.header.entries_crc == primary.entries_crc &&
+                      same_arrays(table, reader, primary, backup.header);
+    if (table.failure.reason != nullptr) {
+        return;
+    }
+    std::uint32_t crc = primary.entries_crc;
+    if (!same && !scan_array(table, reader, backup.header, false, crc)) {
+        return;
+    }
+    if (crc != backup.header.entries_crc) {
+        backup.problem = gpt_field::array_crc;
+        return;
+    }
+    gpt.backup_differs = !same || !mirrors(primary, backup.header);
+}

@@ -1,0 +1,213 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The report of a GPT disk: its headers and arrays, then its partitions by
+// Linux's numbers, with their types, PARTUUIDs, attributes and names; in
+// JSON as sfdisk --json prints a GPT.
+#include <cinttypes>
+
+#include "escape.h"
+#include "gpt.h"
+#include "report.h"
+#include "row.h"
+
+namespace {
+
+// A name in UTF-8: its UTF-16LE code units up to the first zero, a
+// surrogate without its pair as U+FFFD.
+struct utf8_name {
+    std::array<char, std::size_t{36} * 3> chars; // a unit takes at most 3 bytes, a pair 4
+    std::size_t size = 0;
+
+    [[nodiscard]] std::string_view view() const { return {chars.data(), size}; }
+};
+
+utf8_name name_of(const gpt_entry& entry)
+{
+    utf8_name name;
+    const auto append = [&name](std::uint32_t code) {
+        if (code < 0x80) {
+            name.chars[name.size++] = static_cast<char>(code);
+        } else if (code < 0x800) {
+            name.chars[name.size++] = static_cast<char>(0xc0 | code >> 6);
+            name.chars[name.size++] = static_cast<char>(0x80 | (code & 0x3f));
+        } else if (code < 0x10000) {
+            name.chars[name.size++] = static_cast<char>(0xe0 | code >> 12);
+            name.chars[name.size++] = static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            name.chars[name.size++] = static_cast<char>(0x80 | (code & 0x3f));
+        } else {
+            name.chars[name.size++] = static_cast<char>(0xf0 | code >> 18);
+            name.chars[name.size++] = static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+            name.chars[name.size++] = static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            name.chars[name.size++] = static_cast<char>(0x80 | (code & 0x3f));
+        }
+    };
+    const auto unit = [&entry](std::size_t i) {
+        return static_cast<std::uint32_t>(entry.name[2 * i] | entry.name[2 * i + 1] << 8);
+    };
+    constexpr std::size_t units = 36;
+    for (std::size_t i = 0; i < units && unit(i) != 0; ++i) {
+        const std::uint32_t code = unit(i);
+        const bool high = code >= 0xd800 && code <= 0xdbff;
+        const bool low_next = i + 1 < units && unit(i + 1) >= 0xdc00 && unit(i + 1) <= 0xdfff;
+        if (high && low_next) {
+            append(0x10000 + ((code - 0xd800) << 10) + (unit(i + 1) - 0xdc00));
+            ++i;
+        } else if (code >= 0xd800 && code <= 0xdfff) {
+            append(0xfffd);
+        } else {
+            append(code);
+        }
+    }
+    return name;
+}
+
+// The attributes in sfdisk's words: bits 0 to 2 by name, the type's own
+// bits 48 to 63 as GUID:48,49.
+void print_attributes(std::FILE* out, std::uint64_t attributes)
+{
+    constexpr std::array<const char*, 3> names = {"RequiredPartition", "NoBlockIOProtocol",
+                                                  "LegacyBIOSBootable"};
+    const char* separator = "";
+    for (std::size_t bit = 0; bit < names.size(); ++bit) {
+        if ((attributes >> bit & 1) != 0) {
+            std::fprintf(out, "%s%s", separator, names[bit]);
+            separator = " ";
+        }
+    }
+    const char* guid_separator = "GUID:";
+    for (unsigned bit = 48; bit < 64; ++bit) {
+        if ((attributes >> bit & 1) != 0) {
+            std::fprintf(out, "%s%s%u", separator, guid_separator, bit);
+            separator = "";
+            guid_separator = ",";
+        }
+    }
+}
+
+constexpr std::uint64_t size_of(const gpt_entry& entry)
+{
+    return entry.last_lba >= entry.first_lba ? entry.last_lba - entry.first_lba + 1 : 0;
+}
+
+void print_array_place(std::FILE* out, const gpt_header& header, std::uint32_t sector_size)
+{
+    const sector_range array = array_range(header, sector_size);
+    std::fprintf(out, "%" PRIu32 " of %" PRIu32 " bytes at sectors %" PRIu64 "-%" PRIu64,
+                 header.entry_count, header.entry_size, array.first, array.last);
+}
+
+// A partition's row, built whole as the MBR's are, and its name below it.
+void print_gpt_row(std::FILE* out, const gpt_partition& partition)
+{
+    const gpt_entry& entry = partition.entry;
+    row_text row;
+    put_column(row, partition.number, 4);
+    put_column(row, entry.first_lba, 11);
+    put_column(row, entry.last_lba, 11);
+    put_column(row, size_of(entry), 11);
+    put(row, " ");
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        put_hex_byte(row, static_cast<unsigned>(entry.attributes >> shift) & 0xff);
+    }
+    const guid_text unique = text_of(entry.unique, letter_case::lower);
+    const guid_text type = text_of(entry.type, letter_case::lower);
+    put(row, " ");
+    put(row, {unique.data(), unique.size() - 1});
+    put(row, " ");
+    put(row, {type.data(), type.size() - 1});
+    const std::string_view kind = type_name(entry.type);
+    if (!kind.empty()) {
+        put(row, " ");
+        put(row, kind);
+    }
+    put(row, "\n");
+    std::fwrite(row.chars.data(), 1, row.size, out);
+    const utf8_name name = name_of(entry);
+    if (name.size != 0) {
+        std::fputs("      name: ", out);
+        put_escaped(out, name.view());
+        std::fputc('\n', out);
+    }
+}
+
+} // namespace
+
+void print_gpt_table(std::FILE* out, const checked_table& table)
+{
+    const gpt_table& gpt = table.gpt;
+    const gpt_header* header = listed_header(gpt);
+    std::fprintf(out, "label: gpt, %s MBR", is_hybrid(table) ? "hybrid" : "protective");
+    if (header == nullptr) {
+        std::fputs(", no valid GPT header\n", out);
+        return;
+    }
+    if (gpt.from_backup) {
+        std::fprintf(out, ", read from the backup header at sector %" PRIu64, gpt.backup.sector);
+    }
+    std::fprintf(out, "\ndisk guid: %s\nusable sectors: %" PRIu64 "-%" PRIu64 "\nentries: ",
+                 text_of(header->disk_guid, letter_case::lower).data(), header->first_usable,
+                 header->last_usable);
+    print_array_place(out, *header, table.disk.sector_size);
+    if (!gpt.from_backup && gpt.backup.read && gpt.backup.problem == gpt_field::none) {
+        std::fputs("; backup: ", out);
+        print_array_place(out, gpt.backup.header, table.disk.sector_size);
+        std::fprintf(out, ", its header at %" PRIu64, gpt.backup.sector);
+    }
+    std::fputs("\npart      first       last    sectors attributes       partuuid           "
+               "                  type\n",
+               out);
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        print_gpt_row(out, gpt.partitions[i]);
+    }
+}
+
+void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device)
+{
+    const gpt_table& gpt = table.gpt;
+    const gpt_header* header = listed_header(gpt);
+    std::fputs("{\n   \"partitiontable\": {\n      \"label\": \"gpt\",\n", out);
+    if (header != nullptr) {
+        std::fprintf(out, "      \"id\": \"%s\",\n",
+                     text_of(header->disk_guid, letter_case::upper).data());
+    }
+    std::fputs(R"(      "device": ")", out);
+    put_json_chars(out, device);
+    std::fputs("\",\n      \"unit\": \"sectors\",\n", out);
+    if (header != nullptr) {
+        std::fprintf(out, "      \"firstlba\": %" PRIu64 ",\n      \"lastlba\": %" PRIu64 ",\n",
+                     header->first_usable, header->last_usable);
+    }
+    std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
+                 table.disk.sector_size);
+    const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        const gpt_partition& partition = gpt.partitions[i];
+        const gpt_entry& entry = partition.entry;
+        std::fputs(i == 0 ? "\n         {\n            \"node\": \""
+                          : ",{\n            \"node\": \"",
+                   out);
+        put_json_chars(out, device);
+        std::fprintf(out,
+                     "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
+                     ",\n            \"type\": \"%s\",\n            \"uuid\": \"%s\"",
+                     digit_last ? "p" : "", partition.number, entry.first_lba, size_of(entry),
+                     text_of(entry.type, letter_case::upper).data(),
+                     text_of(entry.unique, letter_case::upper).data());
+        const utf8_name name = name_of(entry);
+        if (name.size != 0) {
+            std::fputs(",\n            \"name\": \"", out);
+            put_json_chars(out, name.view());
+            std::fputc('"', out);
+        }
+        if ((entry.attributes & (attribute_required | attribute_no_block_io |
+                                 attribute_legacy_bootable | 0xffff000000000000)) != 0) {
+            std::fputs(",\n            \"attrs\": \"", out);
+            print_attributes(out, entry.attributes);
+            std::fputc('"', out);
+        }
+        std::fprintf(out, ",\n            \"partuuid\": \"%s\"\n         }",
+                     text_of(entry.unique, letter_case::lower).data());
+    }
+    std::fputs(gpt.count == 0 ? "]\n   }" : "\n      ]\n   }", out);
+}
