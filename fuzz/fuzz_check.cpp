@@ -1,16 +1,18 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-// The table checker on any first sector, any chain of EBRs and any disk:
-// the input's first 512 bytes are the sector (zero-padded), the next 8 the
-// disk's size in sectors, the next byte picks the sector size, the next
-// the number of reserved ranges (16 bytes each, up to 8), and what follows
-// is the rest of the disk, held in memory: sector N reads as the
-// (N mod count)-th 512 bytes of it, so that every link, however far or
-// looping, lands on something, and one that starts with "EIO" fails to
-// read. Every finding must be printed in full, in text and JSON, errors
-// must come first and make the status, none may be left out, and no sector
-// past the disk is read.
+// The table checker on any first sector, any chain of EBRs, any GPT and any
+// disk: the input's first 512 bytes are the sector (zero-padded), the next
+// 8 the disk's size in sectors, the next byte picks the sector size, the
+// next the number of reserved ranges (16 bytes each, up to 8), the next
+// whether to give the GPT headers at sector 1 and at their alternate LBA
+// right CRCs (bit 0, bit 1), and what follows is the rest of the disk, held
+// in memory: byte B of the disk reads as byte B mod 512 of the
+// (B / 512 mod count)-th 512 bytes of it, so that every link and array,
+// however far or looping, lands on something, and a read that touches 512
+// bytes starting with "EIO" fails. Every finding must be printed in full,
+// in text and JSON, errors must come first and make the status, none may
+// be left out, and nothing past the disk is read.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include <unistd.h>
 
@@ -36,45 +39,99 @@ std::uint64_t take_u64(const std::uint8_t*& data, std::size_t& size)
 }
 
 struct memory_disk {
-    const std::uint8_t* data;
-    std::size_t blocks;
+    std::vector<std::uint8_t> bytes; // whole blocks of 512
     std::uint64_t sectors;
     std::uint32_t sector_size;
+
+    [[nodiscard]] std::size_t blocks() const { return bytes.size() / mbr_size; }
+    std::uint8_t& at(std::uint64_t offset)
+    {
+        return bytes[(offset / mbr_size) % blocks() * mbr_size + offset % mbr_size];
+    }
 };
 
 const char* read_memory(const void* disk, std::uint64_t offset, std::span<std::uint8_t> out)
 {
-    const auto& memory = *static_cast<const memory_disk*>(disk);
-    const std::uint64_t sector = offset / memory.sector_size;
-    if (offset % memory.sector_size != 0 || sector >= memory.sectors) {
-        std::abort(); // the checker read past the disk, or not at a sector
+    auto& memory = *const_cast<memory_disk*>(static_cast<const memory_disk*>(disk));
+    if (offset > memory.sectors * memory.sector_size ||
+        out.size() > memory.sectors * memory.sector_size - offset) {
+        std::abort(); // the checker read past the disk
     }
     std::fill(out.begin(), out.end(), 0);
-    if (memory.blocks == 0) {
-        return nullptr;
+    for (std::size_t i = 0; i < out.size() && memory.blocks() != 0; ++i) {
+        const std::uint64_t block = (offset + i) / mbr_size % memory.blocks();
+        if (std::memcmp(memory.bytes.data() + block * mbr_size, "EIO", 3) == 0) {
+            return "Input/output error";
+        }
+        out[i] = memory.at(offset + i);
     }
-    const std::uint8_t* block = memory.data + (sector % memory.blocks) * mbr_size;
-    if (std::memcmp(block, "EIO", 3) == 0) {
-        return "Input/output error";
-    }
-    std::copy_n(block, std::min(out.size(), mbr_size), out.begin());
     return nullptr;
 }
 
-// Counts the lines a report printed, and fails on a failed write.
-struct line_counter {
-    std::FILE* stream;
-    std::size_t lines() const
-    {
-        std::fflush(stream);
-        std::rewind(stream);
-        std::size_t count = 0;
-        for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) {
-            count += c == '\n' ? 1 : 0;
-        }
-        return count;
+// Gives the header at a sector a right CRC, of its array too, so that the
+// rules past the CRCs are reached.
+void fix_crcs(memory_disk& memory, std::uint64_t sector)
+{
+    const std::uint64_t offset = sector * memory.sector_size;
+    if (memory.blocks() == 0 || sector >= memory.sectors) {
+        return;
     }
-};
+    std::vector<std::uint8_t> header(memory.sector_size);
+    (void)read_memory(&memory, offset, header);
+    const gpt_header fields = decode_header(header);
+    const std::uint64_t array = array_bytes(fields);
+    if (array <= 65536 && fields.entries_lba < memory.sectors &&
+        array <= (memory.sectors - fields.entries_lba) * memory.sector_size) {
+        std::vector<std::uint8_t> entries(array);
+        (void)read_memory(&memory, fields.entries_lba * memory.sector_size, entries);
+        const std::uint32_t crc = crc32(0, entries);
+        for (std::uint64_t i = 0; i < 4; ++i) {
+            header[88 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+        }
+    }
+    if (fields.header_size >= gpt_header_bytes && fields.header_size <= memory.sector_size) {
+        const std::uint32_t crc = header_crc_of(header, fields.header_size);
+        for (std::uint64_t i = 0; i < 4; ++i) {
+            header[gpt_header_crc_offset + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+        }
+    }
+    for (std::uint64_t i = 0; i < header.size(); ++i) {
+        memory.at(offset + i) = header[i];
+    }
+}
+
+std::size_t count_lines(std::FILE* stream)
+{
+    std::fflush(stream);
+    std::rewind(stream);
+    std::size_t count = 0;
+    for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) {
+        count += c == '\n' ? 1 : 0;
+    }
+    return count;
+}
+
+// The lines of the text report before the findings.
+std::size_t table_lines(const checked_table& table)
+{
+    const bool hybrid = std::any_of(table.slots.begin(), table.slots.end(), [](const auto& entry) {
+        return entry.part_type != 0xee && (entry.part_type != 0 || entry.lba_size != 0);
+    });
+    std::size_t lines = 1; // the disk
+    if (!table.gpt.present || hybrid) {
+        lines += 2 + slot_count + table.logical_count; // identifier, header, rows
+    }
+    if (!table.gpt.present) {
+        return lines;
+    }
+    const bool valid = table.gpt.primary.problem == gpt_field::none || table.gpt.from_backup;
+    lines += valid ? 5 : 1; // label; disk GUID, usable range, arrays, header
+    for (std::size_t i = 0; valid && i < table.gpt.count; ++i) {
+        const auto& name = table.gpt.partitions[i].entry.name;
+        lines += name[0] != 0 || name[1] != 0 ? 2 : 1;
+    }
+    return lines;
+}
 
 } // namespace
 
@@ -109,18 +166,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         reserved[reserved_count++] = range;
     }
-    const memory_disk memory = {data, size / mbr_size, disk.sectors, disk.sector_size};
+    std::uint8_t fixes = 0;
+    if (size > 0) {
+        fixes = *data;
+        ++data;
+        --size;
+    }
+    memory_disk memory = {
+        {data, data + size / mbr_size * mbr_size}, disk.sectors, disk.sector_size};
+    if ((fixes & 1) != 0) {
+        fix_crcs(memory, 1);
+    }
+    if ((fixes & 2) != 0 && memory.blocks() != 0 && disk.sectors > 1) {
+        std::array<std::uint8_t, gpt_header_bytes> primary{};
+        (void)read_memory(&memory, disk.sector_size, primary);
+        fix_crcs(memory, decode_header(std::span<const std::uint8_t>(primary)).alternate_lba);
+    }
 
     const checked_table table =
         check_table(sector, disk, {reserved.data(), reserved_count}, {read_memory, &memory});
     if (table.failure.reason != nullptr &&
-        (table.failure.sector >= disk.sectors || memory.blocks == 0)) {
+        (table.failure.sector >= disk.sectors || memory.blocks() == 0)) {
         std::abort();
     }
-    // The text report is the disk, identifier and header lines, one line a
-    // slot, a partition past them and a finding, and one for findings
-    // left out: a message that broke its line, or a finding left
-    // unformatted, shows in the count.
+    if (table.failure.reason != nullptr) {
+        return 0; // status 2: no report
+    }
     static std::FILE* report = std::tmpfile();
     static std::FILE* json = std::fopen("/dev/null", "w");
     std::rewind(report);
@@ -130,21 +201,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     print_report(report, table, size_source::image);
     print_json(json, table, "disk.img");
     std::size_t printed = 0;
+    std::size_t errors_kept = 0;
     bool warning_seen = false;
     bool error_after_warning = false;
     for_each_finding(table, [&](const finding& found) {
         ++printed;
+        errors_kept += is_error(found.what) ? 1 : 0;
         error_after_warning = error_after_warning || (is_error(found.what) && warning_seen);
         warning_seen = warning_seen || !is_error(found.what);
     });
     const finding_list& findings = table.findings;
-    const std::size_t rows =
-        3 + slot_count + table.logical_count + printed + (findings.left_out != 0 ? 1 : 0);
-    // No error is left out: the errors kept fail the table as all would.
-    std::size_t errors_kept = 0;
-    for_each_finding(table,
-                     [&](const finding& found) { errors_kept += is_error(found.what) ? 1 : 0; });
-    if (error_after_warning || line_counter{report}.lines() != rows || std::ferror(report) ||
+    // A message that broke its line, or a finding left unprinted, shows in
+    // the count of lines.
+    const std::size_t lines = table_lines(table) + printed + (findings.left_out != 0 ? 1 : 0);
+    if (error_after_warning || count_lines(report) != lines || std::ferror(report) != 0 ||
         (errors_kept != 0) != fails(table, false) ||
         (findings.errors > findings.kept.size() ? errors_kept != findings.kept.size()
                                                 : errors_kept != findings.errors) ||

@@ -1176,6 +1176,130 @@ TEST_P(escaped, in_text_and_json)
 INSTANTIATE_TEST_SUITE_P(rows, escaped, testing::ValuesIn(escape_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
 
+// A hybrid GPT: its MBR, its headers, its partitions with their names
+// (one with an escape byte), attributes and types, in text and in JSON.
+const table_case gpt_for_reports = gpt_row(
+    "", 1, {},
+    {.partitions = {three[0], {linux_data, 34816, 67583, 0x1000000000000, "root\x1b"}, three[2]}},
+    {{0x80, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}, {0, 0x83, 34816, 30000}});
+
+TEST(golden, gpt_text)
+{
+    EXPECT_TRUE(fails(check_row(gpt_for_reports), false));
+    EXPECT_EQ(printed([](std::FILE* out) {
+                  print_report(out, check_row(gpt_for_reports), size_source::image);
+              }),
+              R"report(disk: 131072 sectors of 512 bytes
+hybrid MBR, for a ROM that reads only the MBR:
+slot boot type      first    sectors       last
+   1   80   0c       2048      32768      34815
+   2   00   ee          1       2047       2047
+   3   00   83      34816      30000      64815
+   4   00   00          0          0          -
+label: gpt, hybrid MBR
+disk guid: 5eed0030-0000-4000-8000-000000000001
+usable sectors: 34-131038
+entries: 128 of 128 bytes at sectors 2-33; backup: 128 of 128 bytes at sectors 131039-131070, its header at 131071
+part      first       last    sectors attributes       partuuid                             type
+   1       2048      34815      32768 0000000000000004 00000001-0000-0000-0000-0000000000aa c12a7328-f81f-11d2-ba4b-00a0c93ec93b EFI system
+      name: boot
+   2      34816      67583      32768 0001000000000000 00000002-0000-0000-0000-0000000000aa 0fc63daf-8483-4772-8e79-3d69d8477de4 Linux filesystem
+      name: root\033
+   3      67584     131038      63455 0000000000000000 00000003-0000-0000-0000-0000000000aa 0fc63daf-8483-4772-8e79-3d69d8477de4 Linux filesystem
+error: slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: a ROM that reads only the MBR reads other sectors than Linux mounts
+warning: slot 2 holds the ee entry: a protective MBR holds it in slot 1
+warning: the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries
+)report");
+}
+
+TEST(golden, gpt_json)
+{
+    EXPECT_EQ(printed([](std::FILE* out) {
+                  print_json(out, check_row(gpt_for_reports), "/dev/mmcblk0");
+              }),
+              R"json({
+   "partitiontable": {
+      "label": "gpt",
+      "id": "5EED0030-0000-4000-8000-000000000001",
+      "device": "/dev/mmcblk0",
+      "unit": "sectors",
+      "firstlba": 34,
+      "lastlba": 131038,
+      "sectorsize": 512,
+      "partitions": [
+         {
+            "node": "/dev/mmcblk0p1",
+            "start": 2048,
+            "size": 32768,
+            "type": "C12A7328-F81F-11D2-BA4B-00A0C93EC93B",
+            "uuid": "00000001-0000-0000-0000-0000000000AA",
+            "name": "boot",
+            "attrs": "LegacyBIOSBootable",
+            "partuuid": "00000001-0000-0000-0000-0000000000aa"
+         },{
+            "node": "/dev/mmcblk0p2",
+            "start": 34816,
+            "size": 32768,
+            "type": "0FC63DAF-8483-4772-8E79-3D69D8477DE4",
+            "uuid": "00000002-0000-0000-0000-0000000000AA",
+            "name": "root\u001b",
+            "attrs": "GUID:48",
+            "partuuid": "00000002-0000-0000-0000-0000000000aa"
+         },{
+            "node": "/dev/mmcblk0p3",
+            "start": 67584,
+            "size": 63455,
+            "type": "0FC63DAF-8483-4772-8E79-3D69D8477DE4",
+            "uuid": "00000003-0000-0000-0000-0000000000AA",
+            "partuuid": "00000003-0000-0000-0000-0000000000aa"
+         }
+      ]
+   },
+   "hybrid": [
+      {
+         "slot": 1,
+         "start": 2048,
+         "size": 32768,
+         "type": "c",
+         "bootable": true
+      },
+      {
+         "slot": 2,
+         "start": 1,
+         "size": 2047,
+         "type": "ee"
+      },
+      {
+         "slot": 3,
+         "start": 34816,
+         "size": 30000,
+         "type": "83"
+      }
+   ],
+   "findings": [
+      {
+         "severity": "error",
+         "slots": [3],
+         "rule": "hybrid_mismatch",
+         "message": "slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: a ROM that reads only the MBR reads other sectors than Linux mounts"
+      },
+      {
+         "severity": "warning",
+         "slots": [2],
+         "rule": "ee_not_first",
+         "message": "slot 2 holds the ee entry: a protective MBR holds it in slot 1"
+      },
+      {
+         "severity": "warning",
+         "slots": [],
+         "rule": "hybrid",
+         "message": "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries"
+      }
+   ]
+}
+)json");
+}
+
 // The manual page lists every rule under its JSON name, in its section.
 TEST(manual, lists_every_rule_with_its_severity)
 {

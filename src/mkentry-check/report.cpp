@@ -59,7 +59,7 @@ void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition
     if (view.has_partuuid) {
         put(row, partuuid_prefix);
         put_hex_byte(row, view.number);
-    } else if (view.size != 0) {
+    } else if (view.size != 0 && view.table_sector != 0) {
         put(row, "            ");
     }
     if (view.table_sector != 0) {
@@ -140,6 +140,39 @@ void print_mbr_table(std::FILE* out, const checked_table& table)
     }
 }
 
+// A hybrid MBR's entries: what a ROM that reads only the MBR reads. Linux
+// reads the GPT, so they have no device and no PARTUUID.
+void print_hybrid_table(std::FILE* out, const checked_table& table)
+{
+    std::fputs("hybrid MBR, for a ROM that reads only the MBR:\n"
+               "slot boot type      first    sectors       last\n",
+               out);
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        partition_view view = slot_view(table, slot);
+        view.has_partuuid = false;
+        print_row(out, "", view);
+    }
+}
+
+void print_hybrid_json(std::FILE* out, const checked_table& table)
+{
+    const char* separator = "\n";
+    std::fputs(",\n   \"hybrid\": [", out);
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        const partition_entry& entry = table.slots[slot - 1];
+        if (!is_used(entry)) {
+            continue;
+        }
+        std::fprintf(out,
+                     "%s      {\n         \"slot\": %u,\n         \"start\": %" PRIu32
+                     ",\n         \"size\": %" PRIu32 ",\n         \"type\": \"%x\"%s\n      }",
+                     separator, slot, entry.lba_begin, entry.lba_size, entry.part_type,
+                     entry.boot_flag == 0x80 ? ",\n         \"bootable\": true" : "");
+        separator = ",\n";
+    }
+    std::fputs("\n   ]", out);
+}
+
 // Laid out as sfdisk --json lays out its own, so that what reads one reads
 // the other.
 void print_dos_json_table(std::FILE* out, const checked_table& table, std::string_view device)
@@ -176,12 +209,12 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
                  source == size_source::option ? ", as given by --disk-size" : "");
     // A GPT disk's MBR is shown where it is a hybrid, for a ROM that reads
     // only the MBR.
-    if (table.gpt.present && !is_hybrid(table)) {
-        print_gpt_table(out, table);
-    } else {
+    if (!table.gpt.present) {
         print_mbr_table(out, table);
+    } else if (is_hybrid(table)) {
+        print_hybrid_table(out, table);
     }
-    if (table.gpt.present && is_hybrid(table)) {
+    if (table.gpt.present) {
         print_gpt_table(out, table);
     }
     for_each_finding(table, [&](const finding& found) {
@@ -202,17 +235,8 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
     } else {
         print_dos_json_table(out, table, device);
     }
-    // A hybrid's MBR entries, for a ROM that reads only the MBR.
     if (table.gpt.present && is_hybrid(table)) {
-        std::fputs(",\n   \"hybrid\": [", out);
-        bool first = true;
-        for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-            if (is_used(table.slots[slot - 1])) {
-                print_json_partition(out, table, device, slot_view(table, slot), first);
-                first = false;
-            }
-        }
-        std::fputs("\n   ]", out);
+        print_hybrid_json(out, table);
     }
     std::fputs(",\n   \"findings\": [", out);
     const char* separator = "\n";
