@@ -8,13 +8,17 @@
 # other way round: tables that sfdisk, fdisk, parted and genimage write
 # for board layouts must pass mkentry-check without a finding, and its
 # JSON table must be sfdisk's.
-# usage: interop_test.sh MKENTRY MKENTRY_CHECK EXAMPLE_SCRIPT (make-ab-image.sh beside it too)
+# The same for GPT disks that sgdisk, sfdisk, parted, genimage and
+# systemd-repart write, which must pass without an error, and for the
+# hybrid example.
+# usage: interop_test.sh MKENTRY MKENTRY_CHECK EXAMPLE_SCRIPT (make-ab-image.sh and
+# make-hybrid-image.sh beside it too)
 set -euo pipefail
 export MKENTRY=$1 MKENTRY_CHECK=$2
 example=$3
 
 missing=""
-for tool in sfdisk partx fdisk parted file genimage python3; do
+for tool in sfdisk partx fdisk parted file genimage python3 sgdisk systemd-repart; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
@@ -112,12 +116,15 @@ check "four partitions" "$image" "2048 65536 ef 1
 # Tables written by the field's own tools, for a 64 MiB card with a boot
 # loader's raw sectors at 8 KiB (sectors 16-2047), with four slots at most
 # and with logical partitions in an extended one.
+# A GPT may pass with warnings (an array moved for a loader, say); an MBR
+# without any.
 clean() { # name, image, then mkentry-check's options
-    local name=$1 image=$2
+    local name=$1 image=$2 findings='^(error|warning): '
+    [ "$(sfdisk --json "$image" | grep -c '"label": "gpt"')" = 1 ] && findings='^error: '
     local status=0
     "$MKENTRY_CHECK" "${@:3}" "$image" >"$image.txt" || status=$?
-    if [ $status = 0 ] && ! grep -Eq '^(error|warning): ' "$image.txt"; then
-        echo "ok: $name passes without a finding"
+    if [ $status = 0 ] && ! grep -Eq "$findings" "$image.txt"; then
+        echo "ok: $name passes without a finding that matters"
     else
         printf 'FAIL: %s: status %s\n' "$name" "$status"
         cat "$image.txt"
@@ -260,5 +267,83 @@ partition data { partition-type = 0x83
 size = 16M }'
 clean "genimage, three logical partitions" "$scratch/genimage/out/chain.img" --reserve 16-2047 --disk-size 64M
 three_logical genimage "$scratch/genimage/out/chain.img"
+
+# GPT disks for the same card: a boot partition (EFI system, and legacy
+# BIOS bootable for U-Boot's boot scan), root and data.
+card "$scratch/sgdisk.img"
+sgdisk -n1:2048:+16M -t1:ef00 -c1:boot -A1:set:2 -n2:0:+16M -t2:8300 -c2:root \
+    -n3:0:0 -t3:8300 -c3:data "$scratch/sgdisk.img" >/dev/null
+clean "sgdisk, GPT" "$scratch/sgdisk.img"
+
+card "$scratch/sfdisk-gpt.img"
+sfdisk -q "$scratch/sfdisk-gpt.img" <<'END'
+label: gpt
+start=2048, size=32768, type=U, name=boot, attrs=LegacyBIOSBootable
+start=34816, size=32768, type=L, name=root
+start=67584, type=L, name=data
+END
+clean "sfdisk, GPT" "$scratch/sfdisk-gpt.img"
+
+card "$scratch/parted-gpt.img"
+parted -s "$scratch/parted-gpt.img" mklabel gpt mkpart boot fat32 1MiB 17MiB set 1 esp on \
+    mkpart root ext4 17MiB 33MiB mkpart data ext4 33MiB 100% 2>/dev/null
+clean "parted, GPT" "$scratch/parted-gpt.img"
+
+mkdir -p "$scratch/repart"
+printf '[Partition]\nType=esp\nLabel=boot\nSizeMinBytes=16M\nSizeMaxBytes=16M\n' >"$scratch/repart/00-boot.conf"
+printf '[Partition]\nType=root\nLabel=root\n' >"$scratch/repart/10-root.conf"
+systemd-repart --empty=create --size=64M --dry-run=no --definitions="$scratch/repart" \
+    "$scratch/repart.img" >/dev/null 2>&1
+clean "systemd-repart, GPT" "$scratch/repart.img"
+
+# genimage: the array where it belongs, and with gpt-location moved past a
+# loader at 8 KiB that would overlap it, as for an Allwinner board.
+genimage_gpt() { # image, hdimage lines, loader offset
+    cat >"$scratch/genimage/$1.cfg" <<END
+image $1 {
+    hdimage {
+        partition-table-type = "gpt"
+        disk-uuid = "5eed0030-0000-4000-8000-000000000001"
+$2
+    }
+    partition loader {
+        in-partition-table = false
+        image = "loader.bin"
+        offset = $3
+    }
+    partition boot {
+        partition-type-uuid = "U"
+        bootable = true
+        offset = 2M
+        size = 16M
+    }
+    partition root {
+        partition-type-uuid = "L"
+        size = 16M
+    }
+}
+END
+    (cd "$scratch/genimage" && rm -rf tmp && genimage --config "$1.cfg" --inputpath in \
+        --outputpath out --tmppath tmp --rootpath root >genimage.log 2>&1) ||
+        { cat "$scratch/genimage/genimage.log"; exit 1; }
+}
+genimage_gpt gpt.img "" 1M
+clean "genimage, GPT" "$scratch/genimage/out/gpt.img" --reserve 2048-2087
+genimage_gpt gpt-moved.img "gpt-location = 1M" 8K
+clean "genimage, GPT moved by gpt-location" "$scratch/genimage/out/gpt-moved.img" --reserve 16-55
+
+# The hybrid example: the MBR's boot partition is the GPT's.
+"$(dirname "$example")/make-hybrid-image.sh" "$scratch/hybrid.img"
+clean "hybrid example image" "$scratch/hybrid.img"
+if "$MKENTRY_CHECK" --json "$scratch/hybrid.img" | python3 -c 'import json, sys
+report = json.load(sys.stdin)
+boot = report["partitiontable"]["partitions"][0]
+sys.exit(not any(slot["start"] == boot["start"] and slot["size"] == boot["size"] and
+                 slot.get("bootable") for slot in report["hybrid"]))'; then
+    echo "ok: the hybrid example's MBR boots the GPT's boot partition"
+else
+    echo "FAIL: the hybrid example's MBR does not hold the GPT's boot partition"
+    failed=1
+fi
 
 exit $failed
