@@ -18,15 +18,18 @@ instructions to every program and moves the ratios.
 usage: bench/bench.py [--out docs/instructions.png] [--check]
 
 It also measures mkentry-check reading back a clean table from an image
-file, with its text report and with --json, and walking a chain of 12
-logical partitions in an extended one, beside the tools a script would
-run instead on the same images (partx --show, sfdisk -V, fdisk -l).
+file, with its text report and with --json, walking a chain of 12 logical
+partitions in an extended one, and reading the GPT sgdisk writes for three
+partitions (a 128-entry array and its backup), beside the tools a script
+would run instead on the same images (blkid -p, partx --show, sfdisk -V,
+fdisk -l, sgdisk -v).
 
 With --check it exits 1 when a target is missed or cannot be measured:
 instructions at most 1.05 times /bin/true's for mkentry (the goal; the gate
 is 1.07, so that a libc point release does not fail CI), 0.35 times for its
-static build, 1.5 times for mkentry-check on four slots (text and JSON) and
-on the chain of 12, and a stripped armhf mkentry of at most 5,600 bytes.
+static build, 1.5 times for mkentry-check on four slots (text and JSON), on
+the chain of 12 and on the GPT, and a stripped armhf mkentry of at most
+5,600 bytes.
 """
 
 import argparse
@@ -80,6 +83,15 @@ def write_chain(path, logicals=12):
                 f.write(entry(0, 0x05, (i + 1) * 2 * mib, 2 * mib))
             f.seek(ebr * 512 + 510)
             f.write(b"\x55\xaa")
+
+
+def write_gpt(path):
+    """The GPT sgdisk writes for a board: boot, root and data, 128 entries."""
+    with open(path, "wb") as f:
+        f.truncate(64 * 1024 * 1024)
+    subprocess.run(["sgdisk", "-n1:2048:+16M", "-t1:ef00", "-c1:boot", "-A1:set:2",
+                    "-n2:0:+16M", "-t2:8300", "-c2:root", "-n3:0:0", "-t3:8300", "-c3:data",
+                    str(path)], check=True, stdout=subprocess.DEVNULL)
 
 
 def run(cmd, **kwargs):
@@ -193,6 +205,8 @@ def main():
             f.write(EXPECTED)
         chain = scratch / "chain.img"
         write_chain(chain)
+        gpt = scratch / "gpt.img"
+        write_gpt(gpt)
 
         commands = [
             ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
@@ -209,16 +223,24 @@ def main():
             ("sfdisk -V", ["sfdisk", "-V", str(checked)], "/dev/null"),
             ("fdisk -l", ["fdisk", "-l", str(checked)], "/dev/null"),
             ("partx --show, 12 logical", ["partx", "--show", str(chain)], "/dev/null"),
+            ("mkentry-check, GPT", [str(checker), str(gpt)], "/dev/null"),
+            ("blkid -p, GPT", ["blkid", "-p", str(gpt)], "/dev/null"),
+            ("partx --show, GPT", ["partx", "--show", str(gpt)], "/dev/null"),
+            ("sfdisk -V, GPT", ["sfdisk", "-V", str(gpt)], "/dev/null"),
+            ("fdisk -l, GPT", ["fdisk", "-l", str(gpt)], "/dev/null"),
+            ("sgdisk -v, GPT", ["sgdisk", "-v", str(gpt)], "/dev/null"),
         ]
         for name, cmd, _ in commands[:5]:
             if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
                 sys.exit(f"{name} does not write the expected 18 bytes")
         # run() raises unless the checker finds the table clean (status 0),
         # and the chain must list its 12 logical partitions.
-        for name, cmd, _ in commands[6:9]:
+        for name, cmd, _ in commands[6:9] + commands[13:14]:
             report = run(cmd + ["--strict"], stdout=subprocess.PIPE, text=True).stdout
             if "12 logical" in name and "\n  16   00   83" not in report:
                 sys.exit(f"{name}: partition 16 is not in the report")
+            if "GPT" in name and "\n   3      67584     131038" not in report:
+                sys.exit(f"{name}: partition 3 is not in the report")
 
         counts = {name: instructions(cmd, stdin) for name, cmd, stdin in commands}
         rss = {name: peak_rss_kib(cmd, stdin) for name, cmd, stdin in commands}
@@ -258,6 +280,8 @@ def main():
              counts["mkentry-check --json"] / counts[floor], 1.5),
             ("mkentry-check, 12 logical instructions / true",
              counts["mkentry-check, 12 logical"] / counts[floor], 1.5),
+            ("mkentry-check, GPT instructions / true",
+             counts["mkentry-check, GPT"] / counts[floor], 1.5),
             ("armhf stripped bytes (inf: no arm-linux-gnueabihf-strip)",
              size if size is not None else unmeasured, 5600),
         ] if not value <= limit]

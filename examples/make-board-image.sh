@@ -15,7 +15,15 @@
 #
 # The boot partition is deliberately not the first: U-Boot's standard boot
 # scans the partitions marked bootable, and falls back to the first one
-# only when none is. The kernel is Debian's armhf "armmp" build; the
+# only when none is.
+#
+# With BOARD_LABEL=gpt the disk is a GPT instead, which sfdisk writes and
+# behind which mkentry writes the protective MBR; U-Boot finds the boot
+# partition by its legacy BIOS bootable attribute (bit 2):
+#
+#   GPT 1   sectors   2048..18431    8 MiB  Linux filesystem, left empty
+#   GPT 2   sectors  18432..149503  64 MiB  Microsoft basic data, bootable
+#   GPT 3   sectors 151552..157695   3 MiB  Linux filesystem The kernel is Debian's armhf "armmp" build; the
 # initramfs is busybox with the virtio modules, and its init prints the
 # partitions the kernel found, then powers the board off.
 #
@@ -28,7 +36,7 @@
 # programs to try on the board. If it holds an executable /run-on-board,
 # init runs it after listing the partitions, before powering off.
 # Needs the armhf architecture in apt (dpkg --add-architecture armhf),
-# mtools, dosfstools and cpio.
+# mtools, dosfstools and cpio, and for a GPT sfdisk.
 set -euo pipefail
 shopt -s inherit_errexit
 
@@ -36,6 +44,11 @@ image=${1:?usage: make-board-image.sh IMAGE}
 mkentry=${MKENTRY:-mkentry}
 mkentry_check=${MKENTRY_CHECK:-mkentry-check}
 cache=${BOARD_CACHE:-board-cache}
+label=${BOARD_LABEL:-mbr}
+case $label in
+mbr | gpt) ;;
+*) echo "BOARD_LABEL is mbr or gpt, not $label" >&2; exit 1 ;;
+esac
 
 linux_begin=2048 # the first MiB stays free for the MBR and a boot loader
 linux_size=16384
@@ -131,18 +144,38 @@ entry() { # slot (1 to 4), then mkentry's options
 signature() { # the sector that ends in 55 aa
     "$mkentry" --magic | dd of="$image" bs=1 skip=16 seek=$(($1 * 512 + 510)) count=2 conv=notrunc status=none
 }
-entry 1 --type 0x83 --begin "$linux_begin" --size "$linux_size"
-entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
-entry 3 --type 0x0f --begin "$extended_begin" --size "$extended_size"
-signature 0
-# The extended partition's one EBR: its entry counts from the EBR's own
-# sector, and with no link in its second entry the chain ends there.
-"$mkentry" --type 0x83 --begin "$logical_offset" --size "$logical_size" |
-    dd of="$image" bs=1 seek=$((extended_begin * 512 + 446)) conv=notrunc status=none
-signature "$extended_begin"
-# The disk identifier, little-endian at byte 440: Linux names the
-# partitions by it (PARTUUID=5eed0002-02). Fixed, so every build is the same.
-printf '\x02\x00\xed\x5e' | dd of="$image" bs=1 seek=440 conv=notrunc status=none
+# The MBR: slots 1 to 3, and the extended partition's one EBR, whose entry
+# counts from the EBR's own sector; with no link in its second entry the
+# chain ends there.
+mbr_table() {
+    entry 1 --type 0x83 --begin "$linux_begin" --size "$linux_size"
+    entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
+    entry 3 --type 0x0f --begin "$extended_begin" --size "$extended_size"
+    signature 0
+    "$mkentry" --type 0x83 --begin "$logical_offset" --size "$logical_size" |
+        dd of="$image" bs=1 seek=$((extended_begin * 512 + 446)) conv=notrunc status=none
+    signature "$extended_begin"
+    # The disk identifier, little-endian at byte 440: Linux names the
+    # partitions by it (PARTUUID=5eed0002-02). Fixed, so every build is the
+    # same.
+    printf '\x02\x00\xed\x5e' | dd of="$image" bs=1 seek=440 conv=notrunc status=none
+}
+# The GPT, with fixed GUIDs so that every build is the same (its backup
+# takes the disk's last 33 sectors), then the protective MBR: one ee entry
+# over the rest of the disk.
+gpt_table() {
+    sfdisk --quiet --no-reread --no-tell-kernel "$image" <<END
+label: gpt
+label-id: 5EED0030-0000-4000-8000-000000000002
+start=$linux_begin, size=$linux_size, type=L, uuid=5EED0030-0000-4000-8000-000000000021
+start=$boot_begin, size=$boot_size, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, uuid=5EED0030-0000-4000-8000-000000000022, attrs=LegacyBIOSBootable
+start=$((extended_begin + logical_offset)), size=$((logical_size - 2048)), type=L, uuid=5EED0030-0000-4000-8000-000000000023
+END
+    dd if=/dev/zero of="$image" bs=1 seek=446 count=64 conv=notrunc status=none
+    entry 1 --type 0xee --begin 1 --size $((disk_sectors - 1))
+    signature 0
+}
+"${label}_table"
 # An error stops the script, with the report on standard error.
 if ! report=$("$mkentry_check" "$image"); then
     printf '%s\n' "$report" >&2

@@ -5,7 +5,10 @@
 # Boots the example board image on qemu's ARMv7 "virt" board: U-Boot must
 # find the boot files through the bootable flag, and the kernel must report
 # every partition where mkentry put it, the logical one in the extended
-# partition too (Linux gives the extended slot itself two sectors).
+# partition too (Linux gives the extended slot itself two sectors). Then
+# the same board from a GPT behind mkentry's protective MBR: U-Boot must
+# find the boot partition by its legacy BIOS bootable attribute, and the
+# kernel must report the GPT's partitions.
 #
 # Given the board's own (armhf) builds and their sysroot, it also puts them
 # on the board, with the sysroot's loader and libc, and runs them there:
@@ -50,19 +53,24 @@ if [ -n "$sysroot" ]; then
         -device "virtio-blk-device,drive=blank" "${disks[@]}")
 fi
 
-status=0
-MKENTRY=$mkentry MKENTRY_CHECK=$mkentry_check BOARD_CACHE=$cache timeout 600 "$example" "$image" \
-    2>"$scratch/err" || status=$?
-if [ $status = 2 ] && grep -q '^cannot fetch' "$scratch/err"; then
-    skip "$(grep '^cannot fetch' "$scratch/err")"
-fi
-[ $status = 0 ] || { cat "$scratch/err"; echo "FAIL: building the image"; exit 1; }
-
-start=$SECONDS
-status=0
-timeout 60 qemu-system-arm -M virt -m 512 -nographic -no-reboot -nic none -bios "$u_boot" "${disks[@]}" \
-    </dev/null >"$scratch/console" 2>&1 || status=$?
-echo "board ran for $((SECONDS - start)) s and ended with status $status"
+build() { # image, label
+    local status=0
+    MKENTRY=$mkentry MKENTRY_CHECK=$mkentry_check BOARD_CACHE=$cache BOARD_LABEL=$2 \
+        timeout 600 "$example" "$1" 2>"$scratch/err" || status=$?
+    if [ $status = 2 ] && grep -q '^cannot fetch' "$scratch/err"; then
+        skip "$(grep '^cannot fetch' "$scratch/err")"
+    fi
+    [ $status = 0 ] || { cat "$scratch/err"; echo "FAIL: building the $2 image"; exit 1; }
+}
+boot() { # console file, then the disks
+    local start=$SECONDS
+    status=0
+    timeout 60 qemu-system-arm -M virt -m 512 -nographic -no-reboot -nic none -bios "$u_boot" "${@:2}" \
+        </dev/null >"$1" 2>&1 || status=$?
+    echo "board ran for $((SECONDS - start)) s and ended with status $status"
+}
+build "$image" mbr
+boot "$scratch/console" "${disks[@]}"
 
 failed=0
 expect() { # description, expected lines, actual lines
@@ -101,5 +109,22 @@ if [ -n "$sysroot" ]; then
 fi
 expect "the board powers itself off" 0 "$status"
 
-[ $failed = 0 ] || { echo "--- console"; cat "$scratch/console"; }
+# The board from a GPT.
+build "$scratch/gpt.img" gpt
+boot "$scratch/gpt-console" -drive "if=none,format=raw,file=$scratch/gpt.img,id=disk" \
+    -device "virtio-blk-device,drive=disk"
+gpt_console=$(tr -d '\r' <"$scratch/gpt-console")
+expect "U-Boot finds the GPT's boot partition by its legacy BIOS bootable attribute" \
+    "Scanning virtio 0:2...
+Found /extlinux/extlinux.conf
+Starting kernel ..." \
+    "$(grep -E '^(Scanning virtio|Found /extlinux|Starting kernel)' <<<"$gpt_console")"
+expect "the kernel reads every partition of the GPT" \
+    "== partition vda1 start 2048 size 16384
+== partition vda2 start 18432 size 131072
+== partition vda3 start 151552 size 6144" \
+    "$(grep '^== partition' <<<"$gpt_console")"
+expect "the GPT board powers itself off" 0 "$status"
+
+[ $failed = 0 ] || { echo "--- console"; cat "$scratch/console" "$scratch/gpt-console"; }
 exit $failed
