@@ -170,8 +170,9 @@ struct gpt_partition_bytes {
     std::uint64_t last;
     std::uint64_t attributes = 0;
     const char* name = "";
-    std::uint32_t index = 0; // in the array; 0: after the one before
-    std::uint8_t unique = 0; // the unique GUID's first byte; 0: the number
+    std::uint32_t index = 0;         // in the array; 0: after the one before
+    std::uint8_t unique = 0;         // the unique GUID's first byte; 0: the number
+    std::u16string_view units = u""; // a name of any UTF-16 code units, in place of name
 };
 
 using header_edit = void (*)(std::vector<std::uint8_t>& header);
@@ -236,6 +237,9 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt)
         put_le(array, at + 48, partition.attributes, 8);
         for (std::size_t i = 0; partition.name[i] != '\0'; ++i) {
             array[at + 56 + 2 * i] = static_cast<std::uint8_t>(partition.name[i]);
+        }
+        for (std::size_t i = 0; i < partition.units.size(); ++i) {
+            put_le(array, at + 56 + 2 * i, partition.units[i], 2);
         }
         ++index;
     }
@@ -579,6 +583,12 @@ const table_case table_cases[] = {
     gpt_row("gpt_two_ee_entries", 0, {{rule::ee_not_first, 2, 0, 1}}, {three},
             {protective, protective}),
     gpt_row("gpt_ee_bootable", 0, {{rule::ee_boot_flag, 1}}, {three}, {{0x80, 0xee, 1, 131071}}),
+    gpt_row("gpt_bad_flag_in_an_empty_slot", 0, {}, {three}, {protective, {0x01, 0, 0, 0}}),
+    [] {
+        table_case row = gpt_row("gpt_entries_unreadable", 0, {}, {three});
+        row.unreadable = 2;
+        return row;
+    }(),
     [] {
         table_case row = gpt_row("gpt_without_55_aa", 1, {{rule::no_signature}}, {three});
         row.signature = {0, 0};
@@ -1177,11 +1187,14 @@ INSTANTIATE_TEST_SUITE_P(rows, escaped, testing::ValuesIn(escape_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
 
 // A hybrid GPT: its MBR, its headers, its partitions with their names
-// (one with an escape byte), attributes and types, in text and in JSON.
-const table_case gpt_for_reports = gpt_row(
-    "", 1, {},
-    {.partitions = {three[0], {linux_data, 34816, 67583, 0x1000000000000, "root\x1b"}, three[2]}},
-    {{0x80, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}, {0, 0x83, 34816, 30000}});
+// (one with an escape byte, one with a surrogate of no pair, a pair and a
+// control character), attributes and types, in text and in JSON.
+const table_case gpt_for_reports =
+    gpt_row("", 1, {},
+            {.partitions = {three[0],
+                            {linux_data, 34816, 67583, 0x1000000000000, "root\x1b"},
+                            {linux_data, 67584, 131038, 0, "", 0, 0, u"\xd800x\xd83d\xde00\x01"}}},
+            {{0x80, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}, {0, 0x83, 34816, 30000}});
 
 TEST(golden, gpt_text)
 {
@@ -1206,6 +1219,7 @@ part      first       last    sectors attributes       partuuid                 
    2      34816      67583      32768 0001000000000000 00000002-0000-0000-0000-0000000000aa 0fc63daf-8483-4772-8e79-3d69d8477de4 Linux filesystem
       name: root\033
    3      67584     131038      63455 0000000000000000 00000003-0000-0000-0000-0000000000aa 0fc63daf-8483-4772-8e79-3d69d8477de4 Linux filesystem
+      name: �x😀\001
 error: slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: a ROM that reads only the MBR reads other sectors than Linux mounts
 warning: slot 2 holds the ee entry: a protective MBR holds it in slot 1
 warning: the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries
@@ -1251,6 +1265,7 @@ TEST(golden, gpt_json)
             "size": 63455,
             "type": "0FC63DAF-8483-4772-8E79-3D69D8477DE4",
             "uuid": "00000003-0000-0000-0000-0000000000AA",
+            "name": "�x😀\u0001",
             "partuuid": "00000003-0000-0000-0000-0000000000aa"
          }
       ]

@@ -28,7 +28,10 @@ void check_slot(checked_table& table, std::uint8_t slot)
     if (is_protective(table, entry)) {
         return;
     }
-    if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80) {
+    // On a GPT disk no reader looks at an empty slot's flag: Linux rejects
+    // a bad one only in its MBR reader, which steps aside for the GPT.
+    if (entry.boot_flag != 0x00 && entry.boot_flag != 0x80 &&
+        (!table.gpt.present || is_used(entry))) {
         finding found = at_slot(rule::bad_boot_flag, slot);
         found.flag = entry.boot_flag;
         add(table, found);
