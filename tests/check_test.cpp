@@ -784,7 +784,8 @@ const char* read_row(const void* memory, std::uint64_t offset, std::span<std::ui
         const std::uint64_t from = std::max(offset, each.offset);
         const std::uint64_t to = std::min(offset + out.size(), each.offset + each.bytes.size());
         for (std::uint64_t at = from; at < to; ++at) {
-            out[at - offset] = each.bytes[at - each.offset];
+            out[static_cast<std::size_t>(at - offset)] =
+                each.bytes[static_cast<std::size_t>(at - each.offset)];
         }
     }
     return nullptr;
