@@ -63,11 +63,11 @@ struct expected {
     sector_range sectors = {0, 0};
     gpt_field field = gpt_field::none; // a GPT header's broken rule
 
-    friend bool operator==(const expected& one, const expected& other)
+    friend bool operator==(const expected& one, const expected& two)
     {
-        return one.what == other.what && one.part == other.part && one.ebr == other.ebr &&
-               one.other == other.other && one.sectors.first == other.sectors.first &&
-               one.sectors.last == other.sectors.last && one.field == other.field;
+        return one.what == two.what && one.part == two.part && one.ebr == two.ebr &&
+               one.other == two.other && one.sectors.first == two.sectors.first &&
+               one.sectors.last == two.sectors.last && one.field == two.field;
     }
 };
 
@@ -215,7 +215,7 @@ std::vector<std::uint8_t> gpt_header_bytes(const gpt_bytes& gpt, std::uint64_t a
     if (edit != nullptr) {
         edit(header);
     }
-    const std::uint32_t size = header[12] | header[13] << 8;
+    const auto size = static_cast<std::ptrdiff_t>(header[12] | header[13] << 8);
     put_le(header, 16, bitwise_crc32({header.begin(), header.begin() + size}), 4);
     return header;
 }
@@ -228,7 +228,8 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt)
         index = partition.index != 0 ? partition.index : index;
         const std::size_t at = std::size_t{index} * 128;
         put_le(array, at + 127, 0, 1); // inside the array
-        std::copy(partition.type.begin(), partition.type.end(), array.begin() + at);
+        std::copy(partition.type.begin(), partition.type.end(),
+                  array.begin() + static_cast<std::ptrdiff_t>(at));
         array[at + 16] =
             partition.unique != 0 ? partition.unique : static_cast<std::uint8_t>(index + 1);
         array[at + 31] = 0xaa;
