@@ -4,7 +4,8 @@
 // Minix subpartitions: where a slot of type 81 starts with a table of
 // its own (55 aa, and entry 1 of type 81), Linux makes a partition of
 // each of its entries of type 81, numbered after the logical partitions.
-// U-Boot, EDK2 and GRUB read no such table and make none of them.
+// U-Boot and GRUB read no such table; EDK2 reads it as it reads every
+// partition's first sector, as an MBR counted from the slot's own start.
 #include "checks.h"
 
 namespace {
