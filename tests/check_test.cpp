@@ -576,7 +576,7 @@ const table_case table_cases[] = {
         return row;
     }(),
     gpt_row("gpt_ee_of_the_largest_size", 0, {}, {three}, {{0, 0xee, 1, 0xffffffff}}),
-    gpt_row("gpt_ee_of_another_size", 0, {{.what = rule::ee_size, .part = 1, .sectors = {131071, 131071}}},
+    gpt_row("gpt_ee_of_another_size", 0, {{.what = rule::ee_size, .part = 1, .sectors = {1, 131071}}},
             {three}, {{0, 0xee, 1, 100000}}),
     gpt_row("gpt_ee_not_at_sector_1", 1, {{rule::ee_not_at_sector_1, 1}}, {three},
             {{0, 0xee, 2, 131071}}),
@@ -653,7 +653,7 @@ const table_case table_cases[] = {
              .edit_backup = [](std::vector<std::uint8_t>& header) { header[56] ^= 1; }}),
     // Checked for the 128 MiB card it will be written to.
     gpt_row("gpt_backup_not_at_the_end", 0,
-            {{.what = rule::ee_size, .part = 1, .sectors = {262143, 262143}},
+            {{.what = rule::ee_size, .part = 1, .sectors = {1, 262143}},
              {.what = rule::gpt_backup_not_at_end, .sectors = {131071, 131071}}},
             {three}, {protective}, {262144}),
     gpt_row("gpt_of_4096_byte_sectors", 1, {{rule::gpt_sector_size}},

@@ -55,11 +55,12 @@ void check_protective_mbr(checked_table& table)
         add(table, {.what = rule::hybrid});
         return;
     }
-    // A hybrid's ee entry covers only the GPT's own sectors.
+    // The sectors a protective ee entry covers: all but the MBR, as far as
+    // an MBR can name them. A hybrid's covers only the GPT's own.
     const std::uint64_t want = std::min(table.disk.sectors - 1, max_mbr_size);
     const partition_entry& ee = table.slots[first_ee - 1];
     if (ee.lba_size != want && ee.lba_size != max_mbr_size) {
-        add(table, {.what = rule::ee_size, .part = first_ee, .sectors = {want, want}});
+        add(table, {.what = rule::ee_size, .part = first_ee, .sectors = {1, want}});
     }
 }
 

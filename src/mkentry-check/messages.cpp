@@ -252,7 +252,7 @@ void print_gpt_message(std::FILE* out, const checked_table& table, const finding
         std::fprintf(out,
                      ", the protective entry, has size %" PRIu32 ", not %" PRIu64
                      " (the disk's sectors but the first) or 4294967295",
-                     table.slots[found.part - 1].lba_size, found.sectors.first);
+                     table.slots[found.part - 1].lba_size, found.sectors.last);
         break;
     case rule::ee_not_first:
         if (found.other != 0) {
