@@ -383,8 +383,9 @@ bool print_slot_message(std::FILE* out, const checked_table& table, const findin
     case rule::minix_subpartitions:
         std::fprintf(out,
                      " (type 81) starts with a Minix subpartition table: Linux makes partitions "
-                     "of it from partition %u on, U-Boot and GRUB make none, EDK2 reads it as an "
-                     "MBR of the slot's own, counted from the slot's first sector",
+                     "of it from partition %u on, GRUB the same ones as nested partitions, U-Boot "
+                     "none, and EDK2 reads it as an MBR of the slot's own, counted from the "
+                     "slot's first sector",
                      found.other);
         return true;
     case rule::out_of_order:

@@ -4,8 +4,9 @@
 // Minix subpartitions: where a slot of type 81 starts with a table of
 // its own (55 aa, and entry 1 of type 81), Linux makes a partition of
 // each of its entries of type 81, numbered after the logical partitions.
-// U-Boot and GRUB read no such table; EDK2 reads it as it reads every
-// partition's first sector, as an MBR counted from the slot's own start.
+// GRUB makes the same ones as nested partitions and U-Boot none; EDK2
+// reads the table as it reads every partition's first sector, as an MBR
+// counted from the slot's own start, and so puts them elsewhere.
 #include "checks.h"
 
 namespace {
