@@ -24,6 +24,7 @@
 
 #include <unistd.h>
 
+#include "gpt.h"
 #include "report.h"
 #include "table.h"
 
@@ -114,11 +115,8 @@ std::size_t count_lines(std::FILE* stream)
 // The lines of the text report before the findings.
 std::size_t table_lines(const checked_table& table)
 {
-    const bool hybrid = std::any_of(table.slots.begin(), table.slots.end(), [](const auto& entry) {
-        return entry.part_type != 0xee && (entry.part_type != 0 || entry.lba_size != 0);
-    });
     std::size_t lines = 1; // the disk
-    if (!table.gpt.present || hybrid) {
+    if (!table.gpt.present || is_hybrid(table)) {
         lines += 2 + slot_count + table.logical_count; // identifier, header, rows
     }
     if (!table.gpt.present) {

@@ -88,15 +88,20 @@ boot_scan() { grep -E '^(Scanning virtio|Found /extlinux|Starting kernel)' <<<"$
 scans_partition_2="Scanning virtio 0:2...
 Found /extlinux/extlinux.conf
 Starting kernel ..."
+# A board's console: U-Boot's boot scan, the partitions its kernel reads,
+# and that it powered itself off.
+expect_board() { # which board, its console, the kernel's partitions
+    expect "U-Boot boots the $1 board from its bootable partition alone" \
+        "$scans_partition_2" "$(boot_scan "$2")"
+    expect "the $1 board's kernel reads every partition where it was written" \
+        "$3" "$(grep '^== partition' <<<"$2")"
+    expect "the $1 board powers itself off" 0 "$status"
+}
 console=$(tr -d '\r' <"$scratch/console")
-expect "U-Boot scans the bootable partition alone and boots from it" \
-    "$scans_partition_2" "$(boot_scan "$console")"
-expect "the kernel reads every partition where mkentry put it" \
-    "== partition vda1 start 2048 size 16384
+expect_board MBR "$console" "== partition vda1 start 2048 size 16384
 == partition vda2 start 18432 size 131072
 == partition vda3 start 149504 size 2
-== partition vda5 start 151552 size 8192" \
-    "$(grep '^== partition' <<<"$console")"
+== partition vda5 start 151552 size 8192"
 if [ -n "$sysroot" ]; then
     expect "the board's mkentry writes a table its kernel reads, and its mkentry-check passes it" \
         "== board blank disk vdb
@@ -109,21 +114,16 @@ if [ -n "$sysroot" ]; then
 == board mkentry-check /dev/vdb: status 0" \
         "$(grep '^== board' <<<"$console")"
 fi
-expect "the board powers itself off" 0 "$status"
 
 # The board from a GPT.
 build "$scratch/gpt.img" gpt
 boot "$scratch/gpt-console" -drive "if=none,format=raw,file=$scratch/gpt.img,id=disk" \
     -device "virtio-blk-device,drive=disk"
-gpt_console=$(tr -d '\r' <"$scratch/gpt-console")
-expect "U-Boot finds the GPT's boot partition by its legacy BIOS bootable attribute" \
-    "$scans_partition_2" "$(boot_scan "$gpt_console")"
-expect "the kernel reads every partition of the GPT" \
-    "== partition vda1 start 2048 size 16384
+# U-Boot finds the GPT's boot partition by its legacy BIOS bootable
+# attribute.
+expect_board GPT "$(tr -d '\r' <"$scratch/gpt-console")" "== partition vda1 start 2048 size 16384
 == partition vda2 start 18432 size 131072
-== partition vda3 start 151552 size 6144" \
-    "$(grep '^== partition' <<<"$gpt_console")"
-expect "the GPT board powers itself off" 0 "$status"
+== partition vda3 start 151552 size 6144"
 
 [ $failed = 0 ] || { echo "--- console"; cat "$scratch/console" "$scratch/gpt-console"; }
 exit $failed

@@ -34,14 +34,20 @@ bool fails(const checked_table& table, bool strict)
     return table.findings.errors != 0 || (strict && table.findings.warnings != 0);
 }
 
+bool read_disk(checked_table& table, const sector_reader& reader, std::uint64_t offset,
+               const char* what, std::span<std::uint8_t> out)
+{
+    const char* reason = reader.read(reader.context, offset, out);
+    if (reason != nullptr) {
+        table.failure = {offset / table.disk.sector_size, reason, what};
+        return false;
+    }
+    return true;
+}
+
 bool read_table_sector(checked_table& table, const sector_reader& reader, std::uint64_t sector,
                        const char* what, std::span<std::uint8_t> out)
 {
     // Only sectors inside the disk are read, and the disk's bytes fit in 64 bits.
-    const char* reason = reader.read(reader.context, sector * table.disk.sector_size, out);
-    if (reason != nullptr) {
-        table.failure = {sector, reason, what};
-        return false;
-    }
-    return true;
+    return read_disk(table, reader, sector * table.disk.sector_size, what, out);
 }

@@ -14,9 +14,14 @@ void add(checked_table& table, const finding& found);
 // 1 MiB, the alignment partitioning tools use, in bytes.
 inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 
-// Reads out's bytes from the start of a sector of the disk (an EBR, a
-// Minix table, a GPT header); false, with the table's failure set, when it
-// cannot.
+// Reads out's bytes of the disk from a byte offset (an array's piece, a
+// signature probed for another sector size); false, with the table's
+// failure set at the sector that holds the offset, when it cannot.
+bool read_disk(checked_table& table, const sector_reader& reader, std::uint64_t offset,
+               const char* what, std::span<std::uint8_t> out);
+
+// The same from the start of a sector of the disk (an EBR, a Minix table,
+// a GPT header).
 bool read_table_sector(checked_table& table, const sector_reader& reader, std::uint64_t sector,
                        const char* what, std::span<std::uint8_t> out);
 

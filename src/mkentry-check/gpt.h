@@ -40,6 +40,11 @@ constexpr sector_range sectors_of(const gpt_entry& entry)
                                              : no_sectors;
 }
 
+// The first of a header's signature, size and CRC that it breaks: whether
+// the sector holds a GPT header at all.
+gpt_field form_problem(std::span<const std::uint8_t> sector, const gpt_header& header,
+                       std::uint32_t sector_size);
+
 // Reads both headers and the entries of the valid one.
 void read_gpt(checked_table& table, const sector_reader& reader);
 

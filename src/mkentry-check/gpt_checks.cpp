@@ -12,7 +12,7 @@ namespace {
 
 // The largest size an MBR entry can hold.
 constexpr std::uint64_t max_mbr_size = 0xffffffff;
-// The UEFI specification's least array: 128 entries of 128 bytes.
+// The least array UEFI asks for: 128 entries of 128 bytes.
 constexpr std::uint64_t least_array_bytes = 16384;
 // U-Boot's lookups by name or UUID stop at entry 128.
 constexpr std::uint16_t last_entry_u_boot_finds = 128;
@@ -164,7 +164,7 @@ void check_pieces(checked_table& table)
     }
 }
 
-// What only the specification or a desktop tool minds of the headers.
+// What only UEFI's layout or a desktop tool minds of the headers.
 // cppcheck-suppress constParameter ; add() changes it, from a designated initializer
 void check_layout(checked_table& table)
 {
@@ -302,19 +302,13 @@ void check_gpt(checked_table& table)
 
 void check_stale_gpt(checked_table& table, const sector_reader& reader)
 {
-    gpt_header_read header;
     if (table.disk.sectors < 2) {
         return;
     }
     std::array<std::uint8_t, 4096> sector;
     const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
-    if (!read_table_sector(table, reader, 1, "the GPT header", bytes)) {
-        return;
-    }
-    header.header = decode_header(bytes);
-    if (header.header.signature == gpt_signature && header.header.header_size >= gpt_header_bytes &&
-        header.header.header_size <= table.disk.sector_size &&
-        header_crc_of(bytes, header.header.header_size) == header.header.header_crc) {
+    if (read_table_sector(table, reader, 1, "the GPT header", bytes) &&
+        form_problem(bytes, decode_header(bytes), table.disk.sector_size) == gpt_field::none) {
         add(table, {.what = rule::stale_gpt});
     }
 }

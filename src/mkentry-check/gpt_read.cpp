@@ -20,30 +20,14 @@ constexpr std::size_t max_sector_size = 4096;
 constexpr std::size_t piece_size = 16384;
 using piece = std::array<std::uint8_t, piece_size>;
 
-bool read_bytes(checked_table& table, const sector_reader& reader, std::uint64_t offset,
-                std::span<std::uint8_t> out, const char* what)
-{
-    const char* reason = reader.read(reader.context, offset, out);
-    if (reason != nullptr) {
-        table.failure = {offset / table.disk.sector_size, reason, what};
-        return false;
-    }
-    return true;
-}
-
 // The first rule of the header alone that it breaks; the array's CRC is
 // checked once the array is read.
 gpt_field header_problem(std::span<const std::uint8_t> sector, const gpt_header& header,
                          std::uint64_t at, const disk_geometry& disk)
 {
-    if (header.signature != gpt_signature) {
-        return gpt_field::signature;
-    }
-    if (header.header_size < gpt_header_bytes || header.header_size > disk.sector_size) {
-        return gpt_field::header_size;
-    }
-    if (header_crc_of(sector, header.header_size) != header.header_crc) {
-        return gpt_field::header_crc;
+    if (const gpt_field form = form_problem(sector, header, disk.sector_size);
+        form != gpt_field::none) {
+        return form;
     }
     if (header.my_lba != at) {
         return gpt_field::my_lba;
@@ -112,7 +96,7 @@ bool scan_array(checked_table& table, const sector_reader& reader, const gpt_hea
     for (std::uint64_t done = 0; done < total; done += piece_size) {
         const auto size =
             static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
-        if (!read_bytes(table, reader, start + done, {bytes.data(), size}, "the GPT's entries")) {
+        if (!read_disk(table, reader, start + done, "the GPT's entries", {bytes.data(), size})) {
             return false;
         }
         for (std::size_t at = 0; at < size; at += gpt_entry_bytes) {
@@ -146,10 +130,10 @@ bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_he
     for (std::uint64_t done = 0; done < total; done += piece_size) {
         const auto size =
             static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
-        if (!read_bytes(table, reader, one.entries_lba * table.disk.sector_size + done,
-                        {mine.data(), size}, "the GPT's entries") ||
-            !read_bytes(table, reader, other.entries_lba * table.disk.sector_size + done,
-                        {theirs.data(), size}, "the GPT's backup entries") ||
+        if (!read_disk(table, reader, one.entries_lba * table.disk.sector_size + done,
+                       "the GPT's entries", {mine.data(), size}) ||
+            !read_disk(table, reader, other.entries_lba * table.disk.sector_size + done,
+                       "the GPT's backup entries", {theirs.data(), size}) ||
             std::memcmp(mine.data(), theirs.data(), size) != 0) {
             return false;
         }
@@ -157,33 +141,52 @@ bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_he
     return true;
 }
 
-// Reads the header at a sector and holds it to the readers' rules, its
-// array's CRC too. False when a sector cannot be read.
+// Reads the header at a sector and holds it to the readers' rules for the
+// header alone. False when the sector cannot be read.
 bool read_header(checked_table& table, const sector_reader& reader, std::uint64_t at,
-                 bool keep_entries, gpt_header_read& out)
+                 const char* what, gpt_header_read& out)
 {
     static std::array<std::uint8_t, max_sector_size> sector;
     const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
     out.sector = at;
-    if (!read_bytes(table, reader, at * table.disk.sector_size, bytes, "the GPT header")) {
+    if (!read_table_sector(table, reader, at, what, bytes)) {
         return false;
     }
     out.read = true;
     out.header = decode_header(bytes);
     out.problem = header_problem(bytes, out.header, at, table.disk);
+    return true;
+}
+
+// Holds a valid header's array to its CRC, keeping its used entries when
+// asked: none are kept of an array whose CRC is wrong. False when a piece
+// cannot be read.
+bool check_array(checked_table& table, const sector_reader& reader, gpt_header_read& read,
+                 bool keep_entries)
+{
     std::uint32_t crc = 0;
-    if (out.problem != gpt_field::none) {
+    if (read.problem != gpt_field::none) {
         return true;
     }
-    if (!scan_array(table, reader, out.header, keep_entries, crc)) {
+    if (!scan_array(table, reader, read.header, keep_entries, crc)) {
         return false;
     }
-    if (crc != out.header.entries_crc) {
-        out.problem = gpt_field::array_crc;
-        table.gpt.count = keep_entries ? 0 : table.gpt.count;
-        table.gpt.first_number_past_kept = keep_entries ? 0 : table.gpt.first_number_past_kept;
+    if (crc != read.header.entries_crc) {
+        read.problem = gpt_field::array_crc;
+        if (keep_entries) {
+            table.gpt.count = 0;
+            table.gpt.first_number_past_kept = 0;
+        }
     }
     return true;
+}
+
+// A header whose entries are listed where it is valid.
+bool read_listed(checked_table& table, const sector_reader& reader, std::uint64_t at,
+                 gpt_header_read& out)
+{
+    return read_header(table, reader, at, "the GPT header", out) &&
+           check_array(table, reader, out, true);
 }
 
 // Where the primary is not at sector 1 in the disk's sector size, the
@@ -195,7 +198,7 @@ std::uint32_t laid_out_for(checked_table& table, const sector_reader& reader)
         std::array<std::uint8_t, 8> signature{};
         if (size == table.disk.sector_size ||
             std::uint64_t{size} + signature.size() > table.disk.sectors * table.disk.sector_size ||
-            !read_bytes(table, reader, size, signature, "the GPT header")) {
+            !read_disk(table, reader, size, "the GPT header", signature)) {
             continue;
         }
         if (signature == gpt_signature) {
@@ -217,10 +220,25 @@ bool mirrors(const gpt_header& primary, const gpt_header& backup)
 
 } // namespace
 
+gpt_field form_problem(std::span<const std::uint8_t> sector, const gpt_header& header,
+                       std::uint32_t sector_size)
+{
+    if (header.signature != gpt_signature) {
+        return gpt_field::signature;
+    }
+    if (header.header_size < gpt_header_bytes || header.header_size > sector_size) {
+        return gpt_field::header_size;
+    }
+    if (header_crc_of(sector, header.header_size) != header.header_crc) {
+        return gpt_field::header_crc;
+    }
+    return gpt_field::none;
+}
+
 void read_gpt(checked_table& table, const sector_reader& reader)
 {
     gpt_table& gpt = table.gpt;
-    if (table.disk.sectors < 2 || !read_header(table, reader, 1, true, gpt.primary)) {
+    if (table.disk.sectors < 2 || !read_listed(table, reader, 1, gpt.primary)) {
         return;
     }
     if (gpt.primary.problem == gpt_field::signature) {
@@ -228,44 +246,29 @@ void read_gpt(checked_table& table, const sector_reader& reader)
     }
     if (gpt.primary.problem != gpt_field::none) {
         // U-Boot and EDK2 then take the backup at the disk's last sector.
-        if (read_header(table, reader, table.disk.sectors - 1, true, gpt.backup)) {
+        if (read_listed(table, reader, table.disk.sectors - 1, gpt.backup)) {
             gpt.from_backup = gpt.backup.problem == gpt_field::none;
         }
         return;
     }
     const gpt_header& primary = gpt.primary.header;
-    gpt.backup.sector = primary.alternate_lba;
-    if (primary.alternate_lba >= table.disk.sectors) {
-        gpt.backup.problem = gpt_field::alternate_lba;
-        return;
-    }
-    // The backup's array is read for its CRC only where it is not the
-    // primary's, byte for byte.
-    static std::array<std::uint8_t, max_sector_size> sector;
-    const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
-    if (!read_bytes(table, reader, primary.alternate_lba * table.disk.sector_size, bytes,
-                    "the GPT's backup header")) {
-        return;
-    }
     gpt_header_read& backup = gpt.backup;
-    backup.read = true;
-    backup.header = decode_header(bytes);
-    backup.problem = header_problem(bytes, backup.header, primary.alternate_lba, table.disk);
-    if (backup.problem != gpt_field::none) {
+    backup.sector = primary.alternate_lba;
+    if (primary.alternate_lba >= table.disk.sectors) {
+        backup.problem = gpt_field::alternate_lba;
         return;
     }
+    if (!read_header(table, reader, primary.alternate_lba, "the GPT's backup header", backup) ||
+        backup.problem != gpt_field::none) {
+        return;
+    }
+    // The backup's array is taken its CRC only where it is not the
+    // primary's, byte for byte.
     const bool same = backup.header.entries_crc == primary.entries_crc &&
                       same_arrays(table, reader, primary, backup.header);
-    if (table.failure.reason != nullptr) {
+    if (table.failure.reason != nullptr || (!same && !check_array(table, reader, backup, false))) {
         return;
     }
-    std::uint32_t crc = primary.entries_crc;
-    if (!same && !scan_array(table, reader, backup.header, false, crc)) {
-        return;
-    }
-    if (crc != backup.header.entries_crc) {
-        backup.problem = gpt_field::array_crc;
-        return;
-    }
-    gpt.backup_differs = !same || !mirrors(primary, backup.header);
+    gpt.backup_differs =
+        backup.problem == gpt_field::none && (!same || !mirrors(primary, backup.header));
 }

@@ -180,7 +180,6 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
     }
     std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
                  table.disk.sector_size);
-    const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
     for (std::size_t i = 0; i < gpt.count; ++i) {
         const gpt_partition& partition = gpt.partitions[i];
         const gpt_entry& entry = partition.entry;
@@ -191,7 +190,7 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
         std::fprintf(out,
                      "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
                      ",\n            \"type\": \"%s\",\n            \"uuid\": \"%s\"",
-                     digit_last ? "p" : "", partition.number, entry.first_lba, size_of(entry),
+                     partition_infix(device), partition.number, entry.first_lba, size_of(entry),
                      text_of(entry.type, letter_case::upper).data(),
                      text_of(entry.unique, letter_case::upper).data());
         const utf8_name name = name_of(entry);

@@ -477,19 +477,17 @@ void print_chain_message(std::FILE* out, const checked_table& table, const findi
                      found.entry);
         break;
     case rule::link_outside:
+    case rule::first_link_past_extended: {
+        const bool outside = found.what == rule::link_outside;
         std::fputs(": the link points to sectors ", out);
         print_range(out, found.sectors);
-        std::fputs(", outside the extended partition", out);
+        std::fputs(outside ? ", outside the extended partition"
+                           : ", past the end of the extended partition",
+                   out);
         print_extended(out, table, found.extended_slot);
-        std::fputs(edk2_ends_the_chain, out);
+        std::fputs(outside ? edk2_ends_the_chain : edk2_makes_no_logical, out);
         break;
-    case rule::first_link_past_extended:
-        std::fputs(": the link points to sectors ", out);
-        print_range(out, found.sectors);
-        std::fputs(", past the end of the extended partition", out);
-        print_extended(out, table, found.extended_slot);
-        std::fputs(edk2_makes_no_logical, out);
-        break;
+    }
     case rule::link_over_partition:
         std::fputs(": the link's sectors take in sectors ", out);
         print_range(out, found.sectors);

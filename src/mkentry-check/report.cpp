@@ -69,19 +69,18 @@ void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition
     std::fwrite(row.chars.data(), 1, row.size, out);
 }
 
-// Partition devices are named as the kernel names them: sda1, but
-// mmcblk0p1 and loop0p1 after a digit.
+// A partition as sfdisk --json lists it, its node named as the kernel
+// names it.
 void print_json_partition(std::FILE* out, const checked_table& table, std::string_view device,
                           const partition_view& view, bool first)
 {
-    const bool digit_last = !device.empty() && device.back() >= '0' && device.back() <= '9';
     std::fputs(first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"",
                out);
     put_json_chars(out, device);
     std::fprintf(out,
                  "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
                  ",\n            \"type\": \"%x\"",
-                 digit_last ? "p" : "", view.number, view.first, view.size, view.part_type);
+                 partition_infix(device), view.number, view.first, view.size, view.part_type);
     if (view.has_partuuid) {
         std::fprintf(out, ",\n            \"partuuid\": \"%08" PRIx32 "-%02x\"", table.identifier,
                      view.number);

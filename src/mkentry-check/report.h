@@ -18,6 +18,13 @@ enum class size_source : std::uint8_t { image, option };
 void print_report(std::FILE* out, const checked_table& table, size_source source);
 void print_json(std::FILE* out, const checked_table& table, std::string_view device);
 
+// What stands between a device's name and a partition's number, as the
+// kernel names partition devices: sda1, but mmcblk0p1 and loop0p1.
+constexpr const char* partition_infix(std::string_view device)
+{
+    return !device.empty() && device.back() >= '0' && device.back() <= '9' ? "p" : "";
+}
+
 // A GPT disk's part of each: its headers and partitions; in JSON the
 // partitiontable object, left open for what follows.
 void print_gpt_table(std::FILE* out, const checked_table& table);
