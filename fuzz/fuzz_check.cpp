@@ -24,8 +24,8 @@
 
 #include <unistd.h>
 
-#include "gpt.h"
-#include "report.h"
+#include "gpt/gpt.h"
+#include "report/report.h"
 #include "table.h"
 
 namespace {
@@ -116,10 +116,11 @@ std::size_t count_lines(std::FILE* stream)
 std::size_t table_lines(const checked_table& table)
 {
     std::size_t lines = 1; // the disk
-    if (!table.gpt.present || is_hybrid(table)) {
-        lines += 2 + slot_count + table.logical_count; // identifier, header, rows
+    const bool gpt_disk = table.format == disk_format::gpt;
+    if (!gpt_disk || is_hybrid(table.mbr)) {
+        lines += 2 + slot_count + table.mbr.logical_count; // identifier, header, rows
     }
-    if (!table.gpt.present) {
+    if (!gpt_disk) {
         return lines;
     }
     const bool valid = table.gpt.primary.problem == gpt_field::none || table.gpt.from_backup;
@@ -183,11 +184,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const checked_table table =
         check_table(sector, disk, {reserved.data(), reserved_count}, {read_memory, &memory});
-    if (table.failure.reason != nullptr &&
-        (table.failure.sector >= disk.sectors || memory.blocks() == 0)) {
+    const read_failure& failure = table.check.failure;
+    if (failure.reason != nullptr && (failure.sector >= disk.sectors || memory.blocks() == 0)) {
         std::abort();
     }
-    if (table.failure.reason != nullptr) {
+    if (failure.reason != nullptr) {
         return 0; // status 2: no report
     }
     static std::FILE* report = std::tmpfile();
@@ -208,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         error_after_warning = error_after_warning || (is_error(found.what) && warning_seen);
         warning_seen = warning_seen || !is_error(found.what);
     });
-    const finding_list& findings = table.findings;
+    const finding_list& findings = table.check.findings;
     // A message that broke its line, or a finding left unprinted, shows in
     // the count of lines.
     const std::size_t lines = table_lines(table) + printed + (findings.left_out != 0 ? 1 : 0);

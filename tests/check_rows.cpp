@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "report.h"
+#include "report/report.h"
 
 void PrintTo(const expected& found, std::ostream* out)
 {
@@ -215,16 +215,17 @@ void expect_row(const table_case& row)
     const checked_table checked = check_row(row);
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
-        found.push_back({each.what, each.part, each.ebr, each.other, each.sectors, each.field});
+        const auto number = each.at.kind == subject::ebr ? std::uint16_t{0} : each.at.number;
+        found.push_back({each.what, number, each.at.ebr, each.other, each.sectors, each.field});
     });
     EXPECT_EQ(found, row.findings);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
-    EXPECT_EQ(checked.failure.sector, row.unreadable);
-    EXPECT_EQ(checked.failure.reason != nullptr, row.unreadable != 0);
+    EXPECT_EQ(checked.check.failure.sector, row.unreadable);
+    EXPECT_EQ(checked.check.failure.reason != nullptr, row.unreadable != 0);
     if (row.listed_past_slots) {
         std::vector<listed> made;
-        for (std::size_t i = 0; i < checked.logical_count; ++i) {
-            const logical_partition& each = checked.logicals[i];
+        for (std::size_t i = 0; i < checked.mbr.logical_count; ++i) {
+            const logical_partition& each = checked.mbr.logicals[i];
             made.push_back(
                 {each.number, each.sectors.first, each.sectors.last - each.sectors.first + 1});
         }

@@ -22,9 +22,9 @@
 #include <gtest/gtest.h>
 
 #include "arguments.h"
-#include "escape.h"
-#include "geometry.h"
-#include "report.h"
+#include "report/escape.h"
+#include "disk/geometry.h"
+#include "report/report.h"
 #include "check_rows.h"
 #include "table.h"
 
@@ -60,7 +60,7 @@ const table_case table_cases[] = {
      {{0, 0x83, 2048, 129025}},
      disk,
      1,
-     {{rule::past_disk_end, 1, 0, 0}}},
+     {{rule::past_disk_end, 1, 0, 0, {2048, 131072}}}},
     {"ends_on_the_last_sector_an_mbr_names",
      {{0, 0x83, 2048, 4294965248}},
      disk_8_tib,
@@ -76,7 +76,7 @@ const table_case table_cases[] = {
      {{0, 0x0c, 256, 4096}, {0, 0x83, 4352, 131072}},
      disk_4k,
      1,
-     {{rule::past_disk_end, 2, 0, 0}}},
+     {{rule::past_disk_end, 2, 0, 0, {4352, 135423}}}},
     {"alignment_in_4096_byte_sectors",
      {{0, 0x83, 256, 1024}, {0, 0x83, 1280, 256}, {0, 0x83, 1600, 100}},
      disk_4k,
@@ -86,7 +86,7 @@ const table_case table_cases[] = {
      {{0, 0x83, 1000, 1048}, {0, 0x83, 2048, 131072}},
      disk,
      1,
-     {{rule::past_disk_end, 2, 0, 0}, {rule::unaligned, 1, 0, 0}}},
+     {{rule::past_disk_end, 2, 0, 0, {2048, 133119}}, {rule::unaligned, 1, 0, 0}}},
     {"same_first_sector",
      {{0, 0x83, 2048, 2048}, {0, 0x83, 2048, 4096}},
      disk,
@@ -139,7 +139,7 @@ const table_case table_cases[] = {
      {{0, 0xee, 1, 131071}},
      disk,
      1,
-     {{.what = rule::gpt_primary_invalid, .field = gpt_field::signature}}},
+     {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::signature}}},
     {"two_bootable",
      {{0x80, 0x0c, 2048, 2048}, {0x80, 0x83, 4096, 2048}},
      disk,
@@ -343,56 +343,56 @@ const table_case table_cases[] = {
     [] {
         table_case row = gpt_row(
             "gpt_primary_crc_wrong", 1,
-            {{.what = rule::gpt_primary_invalid, .field = gpt_field::header_crc}},
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_crc}},
             {.partitions = three, .damage = [](std::vector<std::uint8_t>& header) { header[60] ^= 1; }});
         row.listed_past_slots = {{{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}};
         return row;
     }(),
     gpt_row("gpt_primary_entries_crc_wrong", 1,
-            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_crc}},
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_crc}},
             {.partitions = three, .damaged_entry_byte = 300}),
     [] {
         // Laid out for a 128 MiB card, written to a 64 MiB one.
         table_case row = gpt_row(
             "gpt_image_shorter_than_its_gpt", 1,
-            {{.what = rule::gpt_primary_invalid, .field = gpt_field::last_usable}},
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::last_usable}},
             {.partitions = three, .sectors = 262144, .backup = false});
         row.listed_past_slots = std::vector<listed>{};
         return row;
     }(),
-    gpt_row("gpt_entry_size_256", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::entry_length}},
+    gpt_row("gpt_entry_size_256", 1, {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::entry_length}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 84, 256); }}),
-    gpt_row("gpt_no_entries", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::entry_count}},
+    gpt_row("gpt_no_entries", 1, {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::entry_count}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 0); }}),
     gpt_row("gpt_array_over_4_mib", 1,
-            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_size}},
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_size}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 32769); }}),
     gpt_row("gpt_array_lba_past_the_disk", 1,
-            {{.what = rule::gpt_primary_invalid, .field = gpt_field::array_place}},
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_place}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) {
                  set_u32(header, 72, 0xffffffff);
                  set_u32(header, 76, 0xffffffff);
              }}),
-    gpt_row("gpt_my_lba_wrong", 1, {{.what = rule::gpt_primary_invalid, .field = gpt_field::my_lba}},
+    gpt_row("gpt_my_lba_wrong", 1, {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::my_lba}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 24, 2); }}),
     gpt_row("gpt_without_a_backup", 1,
-            {{.what = rule::gpt_backup_invalid, .field = gpt_field::signature}},
+            {{.what = rule::gpt_backup_invalid, .sectors = {131071, 131071}, .field = gpt_field::signature}},
             {.partitions = three, .backup = false}),
     gpt_row("gpt_alternate_lba_past_the_disk", 1,
-            {{.what = rule::gpt_backup_invalid, .field = gpt_field::alternate_lba}},
+            {{.what = rule::gpt_backup_invalid, .sectors = {200000, 200000}, .field = gpt_field::alternate_lba}},
             {.partitions = three,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 32, 200000); }}),
-    gpt_row("gpt_backup_of_another_disk", 0, {{rule::gpt_backup_differs}},
+    gpt_row("gpt_backup_of_another_disk", 0, {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
             {.partitions = three,
              .edit_backup = [](std::vector<std::uint8_t>& header) { header[56] ^= 1; }}),
     // Checked for the 128 MiB card it will be written to.
@@ -406,7 +406,7 @@ const table_case table_cases[] = {
              .sector_size = 4096}),
     gpt_row("gpt_partition_over_the_array", 1,
             {{.what = rule::gpt_over_partition, .other = 1, .sectors = {20, 33}},
-             {.what = rule::gpt_entry_outside_usable, .part = 1},
+             {.what = rule::gpt_entry_outside_usable, .part = 1, .sectors = {20, 34815}},
              {.what = rule::unaligned, .part = 1}},
             {.partitions = {{esp, 20, 34815, attribute_legacy_bootable}}}),
     [] {
@@ -422,13 +422,13 @@ const table_case table_cases[] = {
     gpt_row("gpt_entry_over_the_backup", 1,
             {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131071, 131071}},
              {.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131070}},
-             {rule::gpt_entry_outside_usable, 2}},
+             {rule::gpt_entry_outside_usable, 2, 0, 0, {34816, 131071}}},
             {.partitions = {three[0], {linux_data, 34816, 131071}}}),
     gpt_row("gpt_entry_past_the_disk", 1,
             {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131071, 131071}},
              {.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131070}},
-             {rule::gpt_entry_outside_usable, 2},
-             {rule::past_disk_end, 2}},
+             {rule::gpt_entry_outside_usable, 2, 0, 0, {34816, 140000}},
+             {rule::past_disk_end, 2, 0, 0, {34816, 140000}}},
             {.partitions = {three[0], {linux_data, 34816, 140000}}}),
     gpt_row("gpt_entries_overlap", 1, {{rule::overlap, 1, 0, 2, {32768, 34815}}},
             {.partitions = {three[0], {linux_data, 32768, 67583}}}),
@@ -461,11 +461,11 @@ const table_case table_cases[] = {
     gpt_row("hybrid", 0, {{rule::ee_not_first, 2}, {rule::hybrid}}, {three},
             {{0x80, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}}),
     gpt_row("hybrid_entry_not_in_the_gpt", 1,
-            {{rule::hybrid_mismatch, 1}, {rule::ee_not_first, 2}, {rule::hybrid}}, {three},
+            {{rule::hybrid_mismatch, 1, 0, 0, {2048, 34814}}, {rule::ee_not_first, 2}, {rule::hybrid}}, {three},
             {{0x80, 0x0c, 2048, 32767}, {0, 0xee, 1, 2047}}),
     gpt_row("hybrid_entries_overlap", 1,
             {{rule::hybrid_overlap, 1, 0, 3, {34816, 40000}},
-             {rule::hybrid_mismatch, 1},
+             {rule::hybrid_mismatch, 1, 0, 0, {2048, 40000}},
              {rule::ee_not_first, 2},
              {rule::hybrid}},
             {three},
@@ -960,10 +960,12 @@ TEST(manual, lists_every_rule_with_its_severity)
     const std::string page{std::istreambuf_iterator<char>(file), {}};
     const std::size_t warnings = page.find(".SS Warnings\n");
     ASSERT_NE(warnings, std::string::npos);
-    for (const rule_info& row : rule_table) {
-        const std::size_t at = page.find(".TP\n.B " + std::string(row.name) + "\n");
-        ASSERT_NE(at, std::string::npos) << row.name;
-        EXPECT_EQ(at > warnings, row.level == severity::warning) << row.name;
+    for (std::size_t table = 0; table < rule_tables; ++table) {
+        for (const rule_info& row : rows_of(table)) {
+            const std::size_t at = page.find(".TP\n.B " + std::string(row.name) + "\n");
+            ASSERT_NE(at, std::string::npos) << row.name;
+            EXPECT_EQ(at > warnings, row.level.level == severity::warning) << row.name;
+        }
     }
 }
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ranges.h"
+#include "disk/ranges.h"
 
 // 512, 1024, 2048 or 4096.
 bool parse_sector_size(std::string_view arg, std::uint32_t& bytes);

@@ -12,10 +12,10 @@
 #include <getopt.h>
 
 #include "arguments.h"
-#include "escape.h"
-#include "geometry.h"
-#include "image.h"
-#include "report.h"
+#include "disk/geometry.h"
+#include "disk/image.h"
+#include "report/escape.h"
+#include "report/report.h"
 #include "table.h"
 
 namespace {
@@ -240,10 +240,10 @@ int main(int argc, char* argv[])
     }
     const checked_table table = check_table(
         image.mbr, disk, {run.reserved.data(), run.reserved_count}, {read_image, &image});
-    if (table.failure.reason != nullptr) {
+    if (const read_failure& failure = table.check.failure; failure.reason != nullptr) {
         start_complaint(run.path);
-        std::fprintf(stderr, "cannot read %s at sector %llu: %s\n", table.failure.what,
-                     static_cast<unsigned long long>(table.failure.sector), table.failure.reason);
+        std::fprintf(stderr, "cannot read %s at sector %llu: %s\n", failure.what,
+                     static_cast<unsigned long long>(failure.sector), failure.reason);
         return exit_trouble;
     }
     if (!run.quiet && run.json) {

@@ -43,3 +43,11 @@ static_assert(is_empty(shared_sectors({10, 19}, {20, 29})));
 static_assert(shared_sectors({10, 20}, {20, 29}).first == 20 &&
               shared_sectors({10, 20}, {20, 29}).last == 20);
 static_assert(is_empty(shared_sectors(sectors_from(5, 0), {0, UINT64_MAX})));
+
+// How many sectors a range holds; 0 for an empty one.
+constexpr std::uint64_t size_of(const sector_range& range)
+{
+    return is_empty(range) ? 0 : range.last - range.first + 1;
+}
+
+static_assert(size_of({2048, 34815}) == 32768 && size_of(no_sectors) == 0);

@@ -6,10 +6,9 @@
 // JSON as sfdisk --json prints a GPT.
 #include <cinttypes>
 
-#include "escape.h"
-#include "gpt.h"
-#include "report.h"
-#include "row.h"
+#include "report/escape.h"
+#include "report/row.h"
+#include "report/views.h"
 
 namespace {
 
@@ -85,11 +84,6 @@ void print_attributes(std::FILE* out, std::uint64_t attributes)
     }
 }
 
-constexpr std::uint64_t size_of(const gpt_entry& entry)
-{
-    return entry.last_lba >= entry.first_lba ? entry.last_lba - entry.first_lba + 1 : 0;
-}
-
 void print_array_place(std::FILE* out, const gpt_header& header, std::uint32_t sector_size)
 {
     const sector_range array = array_range(header, sector_size);
@@ -105,7 +99,7 @@ void print_gpt_row(std::FILE* out, const gpt_partition& partition)
     put_column(row, partition.number, 4);
     put_column(row, entry.first_lba, 11);
     put_column(row, entry.last_lba, 11);
-    put_column(row, size_of(entry), 11);
+    put_column(row, size_of(sectors_of(entry)), 11);
     put(row, " ");
     for (int shift = 56; shift >= 0; shift -= 8) {
         put_hex_byte(row, static_cast<unsigned>(entry.attributes >> shift) & 0xff);
@@ -137,7 +131,7 @@ void print_gpt_table(std::FILE* out, const checked_table& table)
 {
     const gpt_table& gpt = table.gpt;
     const gpt_header* header = listed_header(gpt);
-    std::fprintf(out, "label: gpt, %s MBR", is_hybrid(table) ? "hybrid" : "protective");
+    std::fprintf(out, "label: gpt, %s MBR", is_hybrid(table.mbr) ? "hybrid" : "protective");
     if (header == nullptr) {
         std::fputs(", no valid GPT header\n", out);
         return;
@@ -148,10 +142,10 @@ void print_gpt_table(std::FILE* out, const checked_table& table)
     std::fprintf(out, "\ndisk guid: %s\nusable sectors: %" PRIu64 "-%" PRIu64 "\nentries: ",
                  text_of(header->disk_guid, letter_case::lower).data(), header->first_usable,
                  header->last_usable);
-    print_array_place(out, *header, table.disk.sector_size);
+    print_array_place(out, *header, table.check.disk.sector_size);
     if (!gpt.from_backup && gpt.backup.read && gpt.backup.problem == gpt_field::none) {
         std::fputs("; backup: ", out);
-        print_array_place(out, gpt.backup.header, table.disk.sector_size);
+        print_array_place(out, gpt.backup.header, table.check.disk.sector_size);
         std::fprintf(out, ", its header at %" PRIu64, gpt.backup.sector);
     }
     std::fputs("\npart      first       last    sectors attributes       partuuid           "
@@ -179,7 +173,7 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
                      header->first_usable, header->last_usable);
     }
     std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
-                 table.disk.sector_size);
+                 table.check.disk.sector_size);
     for (std::size_t i = 0; i < gpt.count; ++i) {
         const gpt_partition& partition = gpt.partitions[i];
         const gpt_entry& entry = partition.entry;
@@ -190,8 +184,8 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
         std::fprintf(out,
                      "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
                      ",\n            \"type\": \"%s\",\n            \"uuid\": \"%s\"",
-                     partition_infix(device), partition.number, entry.first_lba, size_of(entry),
-                     text_of(entry.type, letter_case::upper).data(),
+                     partition_infix(device), partition.number, entry.first_lba,
+                     size_of(sectors_of(entry)), text_of(entry.type, letter_case::upper).data(),
                      text_of(entry.unique, letter_case::upper).data());
         const utf8_name name = name_of(entry);
         if (name.size != 0) {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-#include "escape.h"
+#include "report/escape.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-#include "image.h"
+#include "disk/image.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The mkentry developers
 // SPDX-License-Identifier: MIT
 
-#include "geometry.h"
+#include "disk/geometry.h"
 
 disk_geometry settle_geometry(const geometry_options& asked, std::uint64_t size_bytes,
                               std::uint32_t device_sector_size)

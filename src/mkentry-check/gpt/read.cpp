@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gpt.h"
+#include "gpt/gpt.h"
 
 namespace {
 
@@ -85,18 +85,18 @@ void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> byt
 // Reads a valid header's array and takes its CRC, keeping its used entries
 // when asked; a run of zero entries is passed at once. False when a piece
 // cannot be read.
-bool scan_array(checked_table& table, const sector_reader& reader, const gpt_header& header,
-                bool keep_entries, std::uint32_t& crc)
+bool scan_array(check_context& check, gpt_table* keep_in, const gpt_header& header,
+                std::uint32_t& crc)
 {
     static piece bytes;
     const std::uint64_t total = array_bytes(header);
-    const std::uint64_t start = header.entries_lba * table.disk.sector_size;
+    const std::uint64_t start = header.entries_lba * check.disk.sector_size;
     crc = 0;
     std::uint64_t zeros = 0;
     for (std::uint64_t done = 0; done < total; done += piece_size) {
         const auto size =
             static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
-        if (!read_disk(table, reader, start + done, "the GPT's entries", {bytes.data(), size})) {
+        if (!read_disk(check, start + done, "the GPT's entries", {bytes.data(), size})) {
             return false;
         }
         for (std::size_t at = 0; at < size; at += gpt_entry_bytes) {
@@ -107,8 +107,8 @@ bool scan_array(checked_table& table, const sector_reader& reader, const gpt_hea
             }
             crc = crc32(crc32_zeros(crc, zeros), entry);
             zeros = 0;
-            if (keep_entries) {
-                keep(table.gpt, (done + at) / gpt_entry_bytes, entry);
+            if (keep_in != nullptr) {
+                keep(*keep_in, (done + at) / gpt_entry_bytes, entry);
             }
         }
     }
@@ -118,8 +118,7 @@ bool scan_array(checked_table& table, const sector_reader& reader, const gpt_hea
 
 // Whether the two arrays hold the same bytes; false too when a piece
 // cannot be read (the failure is then set).
-bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_header& one,
-                 const gpt_header& other)
+bool same_arrays(check_context& check, const gpt_header& one, const gpt_header& other)
 {
     static piece mine;
     static piece theirs;
@@ -130,9 +129,9 @@ bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_he
     for (std::uint64_t done = 0; done < total; done += piece_size) {
         const auto size =
             static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
-        if (!read_disk(table, reader, one.entries_lba * table.disk.sector_size + done,
-                       "the GPT's entries", {mine.data(), size}) ||
-            !read_disk(table, reader, other.entries_lba * table.disk.sector_size + done,
+        if (!read_disk(check, one.entries_lba * check.disk.sector_size + done, "the GPT's entries",
+                       {mine.data(), size}) ||
+            !read_disk(check, other.entries_lba * check.disk.sector_size + done,
                        "the GPT's backup entries", {theirs.data(), size}) ||
             std::memcmp(mine.data(), theirs.data(), size) != 0) {
             return false;
@@ -143,62 +142,58 @@ bool same_arrays(checked_table& table, const sector_reader& reader, const gpt_he
 
 // Reads the header at a sector and holds it to the readers' rules for the
 // header alone. False when the sector cannot be read.
-bool read_header(checked_table& table, const sector_reader& reader, std::uint64_t at,
-                 const char* what, gpt_header_read& out)
+bool read_header(check_context& check, std::uint64_t at, const char* what, gpt_header_read& out)
 {
     static std::array<std::uint8_t, max_sector_size> sector;
-    const std::span<std::uint8_t> bytes(sector.data(), table.disk.sector_size);
+    const std::span<std::uint8_t> bytes(sector.data(), check.disk.sector_size);
     out.sector = at;
-    if (!read_table_sector(table, reader, at, what, bytes)) {
+    if (!read_table_sector(check, at, what, bytes)) {
         return false;
     }
     out.read = true;
     out.header = decode_header(bytes);
-    out.problem = header_problem(bytes, out.header, at, table.disk);
+    out.problem = header_problem(bytes, out.header, at, check.disk);
     return true;
 }
 
 // Holds a valid header's array to its CRC, keeping its used entries when
 // asked: none are kept of an array whose CRC is wrong. False when a piece
 // cannot be read.
-bool check_array(checked_table& table, const sector_reader& reader, gpt_header_read& read,
-                 bool keep_entries)
+bool check_array(check_context& check, gpt_table* keep_in, gpt_header_read& read)
 {
     std::uint32_t crc = 0;
     if (read.problem != gpt_field::none) {
         return true;
     }
-    if (!scan_array(table, reader, read.header, keep_entries, crc)) {
+    if (!scan_array(check, keep_in, read.header, crc)) {
         return false;
     }
     if (crc != read.header.entries_crc) {
         read.problem = gpt_field::array_crc;
-        if (keep_entries) {
-            table.gpt.count = 0;
-            table.gpt.first_number_past_kept = 0;
+        if (keep_in != nullptr) {
+            keep_in->count = 0;
+            keep_in->first_number_past_kept = 0;
         }
     }
     return true;
 }
 
 // A header whose entries are listed where it is valid.
-bool read_listed(checked_table& table, const sector_reader& reader, std::uint64_t at,
-                 gpt_header_read& out)
+bool read_listed(check_context& check, gpt_table& gpt, std::uint64_t at, gpt_header_read& out)
 {
-    return read_header(table, reader, at, "the GPT header", out) &&
-           check_array(table, reader, out, true);
+    return read_header(check, at, "the GPT header", out) && check_array(check, &gpt, out);
 }
 
 // Where the primary is not at sector 1 in the disk's sector size, the
 // sector size whose sector 1 holds a header (a 512-byte layout on a
 // 4096-byte disk, or the reverse); 0 for none.
-std::uint32_t laid_out_for(checked_table& table, const sector_reader& reader)
+std::uint32_t laid_out_for(check_context& check)
 {
     for (const std::uint32_t size : {512U, 1024U, 2048U, 4096U}) {
         std::array<std::uint8_t, 8> signature{};
-        if (size == table.disk.sector_size ||
-            std::uint64_t{size} + signature.size() > table.disk.sectors * table.disk.sector_size ||
-            !read_disk(table, reader, size, "the GPT header", signature)) {
+        if (size == check.disk.sector_size ||
+            std::uint64_t{size} + signature.size() > check.disk.sectors * check.disk.sector_size ||
+            !read_disk(check, size, "the GPT header", signature)) {
             continue;
         }
         if (signature == gpt_signature) {
@@ -235,18 +230,17 @@ gpt_field form_problem(std::span<const std::uint8_t> sector, const gpt_header& h
     return gpt_field::none;
 }
 
-void read_gpt(checked_table& table, const sector_reader& reader)
+void read_gpt(check_context& check, gpt_table& gpt)
 {
-    gpt_table& gpt = table.gpt;
-    if (table.disk.sectors < 2 || !read_listed(table, reader, 1, gpt.primary)) {
+    if (check.disk.sectors < 2 || !read_listed(check, gpt, 1, gpt.primary)) {
         return;
     }
     if (gpt.primary.problem == gpt_field::signature) {
-        gpt.laid_out_for = laid_out_for(table, reader);
+        gpt.laid_out_for = laid_out_for(check);
     }
     if (gpt.primary.problem != gpt_field::none) {
         // U-Boot and EDK2 then take the backup at the disk's last sector.
-        if (read_listed(table, reader, table.disk.sectors - 1, gpt.backup)) {
+        if (read_listed(check, gpt, check.disk.sectors - 1, gpt.backup)) {
             gpt.from_backup = gpt.backup.problem == gpt_field::none;
         }
         return;
@@ -254,19 +248,19 @@ void read_gpt(checked_table& table, const sector_reader& reader)
     const gpt_header& primary = gpt.primary.header;
     gpt_header_read& backup = gpt.backup;
     backup.sector = primary.alternate_lba;
-    if (primary.alternate_lba >= table.disk.sectors) {
+    if (primary.alternate_lba >= check.disk.sectors) {
         backup.problem = gpt_field::alternate_lba;
         return;
     }
-    if (!read_header(table, reader, primary.alternate_lba, "the GPT's backup header", backup) ||
+    if (!read_header(check, primary.alternate_lba, "the GPT's backup header", backup) ||
         backup.problem != gpt_field::none) {
         return;
     }
     // The backup's array is taken its CRC only where it is not the
     // primary's, byte for byte.
     const bool same = backup.header.entries_crc == primary.entries_crc &&
-                      same_arrays(table, reader, primary, backup.header);
-    if (table.failure.reason != nullptr || (!same && !check_array(table, reader, backup, false))) {
+                      same_arrays(check, primary, backup.header);
+    if (check.failure.reason != nullptr || (!same && !check_array(check, nullptr, backup))) {
         return;
     }
     gpt.backup_differs =

@@ -1,0 +1,78 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The one place that decides which formats a disk holds, and checks each.
+#include <algorithm>
+
+#include "table.h"
+
+namespace {
+
+// A GPT disk is one whose MBR has an ee entry: every board reader then
+// reads the GPT, and the MBR's other entries only a ROM that reads nothing
+// else.
+disk_format format_of(const mbr_table& mbr)
+{
+    return std::any_of(mbr.slots.begin(), mbr.slots.end(),
+                       [](const partition_entry& entry) { return entry.part_type == ee_type; })
+               ? disk_format::gpt
+               : disk_format::mbr;
+}
+
+void check_mbr_disk(checked_table& table)
+{
+    check_context& check = table.check;
+    check_slots(check, table.mbr, mbr_role::whole_table);
+    // Without 55 aa nothing reads the slots, so no chain is walked either.
+    if (has_signature(table.mbr)) {
+        check_chains(check, table.mbr);
+        check_minix(check, table.mbr);
+        check_logicals(check, table.mbr);
+    }
+    if (check.failure.reason == nullptr) {
+        check_stale_gpt(check);
+    }
+    check_identifier(check, table.mbr);
+}
+
+void check_gpt_disk(checked_table& table)
+{
+    check_context& check = table.check;
+    check_slots(check, table.mbr, mbr_role::beside_gpt);
+    // EDK2 reads a GPT whatever the MBR's signature.
+    read_gpt(check, table.gpt);
+    if (check.failure.reason == nullptr) {
+        check_gpt(check, table.mbr, table.gpt);
+    }
+}
+
+} // namespace
+
+checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
+                          std::span<const sector_range> reserved, const sector_reader& reader)
+{
+    checked_table table;
+    table.check.disk = disk;
+    table.check.reserved = reserved;
+    table.check.reader = reader;
+    read_mbr(table.mbr, sector);
+    table.format = format_of(table.mbr);
+    if (table.format == disk_format::gpt) {
+        check_gpt_disk(table);
+    } else {
+        check_mbr_disk(table);
+    }
+    if (disk.partial_image_bytes != 0) {
+        add(table.check, {.what = rule::partial_sector,
+                          .at = at_disk(),
+                          .value = disk.partial_image_bytes,
+                          .wanted = disk.sector_size});
+    }
+    return table;
+}
+
+bool fails(const checked_table& table, bool strict)
+{
+    const finding_list& findings = table.check.findings;
+    return findings.errors != 0 || (strict && findings.warnings != 0);
+}

@@ -1,0 +1,181 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The rules of a GPT's two headers and their arrays, as Linux, U-Boot,
+// EDK2 and GRUB read them, and what makes EDK2 write.
+#include "gpt/gpt.h"
+
+namespace {
+
+// The least array UEFI asks for: 128 entries of 128 bytes.
+constexpr std::uint64_t least_array_bytes = 16384;
+
+// The numbers a header's broken rule quotes: what the field holds, and
+// what it should be or is quoted with.
+finding invalid_header(const check_context& check, const gpt_header_read& read, rule what,
+                       gpt_part structure, const gpt_header& primary)
+{
+    const gpt_header& header = read.header;
+    finding found = {.what = what,
+                     .at = at_gpt(structure),
+                     .sectors = {read.sector, read.sector},
+                     .field = read.problem};
+    const std::uint64_t last = check.disk.sectors - 1;
+    switch (read.problem) {
+    case gpt_field::header_size:
+        found.value = header.header_size;
+        break;
+    case gpt_field::my_lba:
+        found.value = header.my_lba;
+        found.wanted = read.sector;
+        break;
+    case gpt_field::usable_range:
+        found.value = header.first_usable;
+        found.wanted = header.last_usable;
+        break;
+    case gpt_field::last_usable:
+        found.value = header.last_usable;
+        found.wanted = last;
+        break;
+    case gpt_field::entry_length:
+        found.value = header.entry_size;
+        break;
+    case gpt_field::array_size:
+        found.value = array_bytes(header);
+        break;
+    case gpt_field::array_place:
+        found.value = header.entries_lba;
+        break;
+    case gpt_field::alternate_lba:
+        found.value = primary.alternate_lba;
+        found.wanted = last;
+        break;
+    default:
+        break;
+    }
+    return found;
+}
+
+void check_headers(check_context& check, const gpt_table& gpt)
+{
+    const gpt_header_read& primary = gpt.primary;
+    if (primary.problem == gpt_field::signature && gpt.laid_out_for != 0) {
+        add(check, {.what = rule::gpt_sector_size,
+                    .at = at_disk(),
+                    .value = gpt.laid_out_for,
+                    .wanted = check.disk.sector_size});
+    } else if (primary.problem != gpt_field::none) {
+        add(check, invalid_header(check, primary, rule::gpt_primary_invalid,
+                                  gpt_part::primary_header, primary.header));
+    } else if (gpt.backup.problem != gpt_field::none) {
+        add(check, invalid_header(check, gpt.backup, rule::gpt_backup_invalid,
+                                  gpt_part::backup_header, primary.header));
+    }
+}
+
+// The headers and arrays, each a structure of the GPT with its sectors.
+struct gpt_piece {
+    gpt_part part;
+    sector_range sectors;
+};
+
+// The structures of the GPT as written: the primary's header and array,
+// and the backup's where the primary's alternate LBA names it.
+std::array<gpt_piece, 4> pieces_of(const check_context& check, const gpt_table& gpt)
+{
+    const std::uint32_t size = check.disk.sector_size;
+    std::array<gpt_piece, 4> pieces = {{{gpt_part::primary_header, {1, 1}},
+                                        {gpt_part::primary_array, no_sectors},
+                                        {gpt_part::backup_header, no_sectors},
+                                        {gpt_part::backup_array, no_sectors}}};
+    if (gpt.primary.problem == gpt_field::none) {
+        pieces[1].sectors = array_range(gpt.primary.header, size);
+    }
+    if (gpt.backup.read && gpt.backup.problem != gpt_field::alternate_lba) {
+        pieces[2].sectors = {gpt.backup.sector, gpt.backup.sector};
+    }
+    if (gpt.backup.read && gpt.backup.problem == gpt_field::none) {
+        pieces[3].sectors = array_range(gpt.backup.header, size);
+    }
+    return pieces;
+}
+
+// No partition, no reserved range over a header or an array; the primary
+// array not over the MBR, its header or the backup header.
+void check_pieces(check_context& check, const gpt_table& gpt)
+{
+    const std::array<gpt_piece, 4> pieces = pieces_of(check, gpt);
+    for (const gpt_piece& piece : pieces) {
+        for (std::size_t i = 0; i < gpt.count; ++i) {
+            const gpt_partition& partition = gpt.partitions[i];
+            check_overlap(check, rule::gpt_over_partition, at_gpt(piece.part), piece.sectors,
+                          partition.number, sectors_of(partition.entry));
+        }
+        check_reserved(check, at_gpt(piece.part), piece.sectors);
+    }
+    for (const sector_range& kept_clear : {sector_range{0, 1}, pieces[2].sectors}) {
+        check_overlap(check, rule::gpt_over_partition, at_gpt(gpt_part::primary_array),
+                      pieces[1].sectors, 0, kept_clear);
+    }
+}
+
+// What only UEFI's layout or a desktop tool minds of the headers.
+void check_layout(check_context& check, const gpt_table& gpt)
+{
+    const gpt_header* listed = listed_header(gpt);
+    if (listed == nullptr) {
+        return;
+    }
+    const place which =
+        at_gpt(gpt.from_backup ? gpt_part::backup_header : gpt_part::primary_header);
+    if (listed->header_size != gpt_header_bytes) {
+        add(check, {.what = rule::gpt_header_size, .at = which, .value = listed->header_size});
+    }
+    if (listed->revision != gpt_revision_1_0) {
+        add(check, {.what = rule::gpt_revision, .at = which, .value = listed->revision});
+    }
+    if (gpt.from_backup) {
+        return;
+    }
+    const gpt_header& primary = gpt.primary.header;
+    const sector_range array = array_range(primary, check.disk.sector_size);
+    if (array_bytes(primary) < least_array_bytes || primary.entries_lba != 2 ||
+        array.last >= primary.first_usable) {
+        add(check, {.what = rule::gpt_array_placement,
+                    .at = at_gpt(gpt_part::primary_array),
+                    .sectors = array});
+    }
+    if (gpt.backup.problem != gpt_field::none) {
+        return;
+    }
+    const sector_range backup = array_range(gpt.backup.header, check.disk.sector_size);
+    const sector_range backup_header = {gpt.backup.sector, gpt.backup.sector};
+    if (backup.first <= primary.last_usable || backup.last >= gpt.backup.sector) {
+        add(check, {.what = rule::gpt_array_placement,
+                    .at = at_gpt(gpt_part::backup_array),
+                    .sectors = backup});
+    }
+    if (gpt.backup_differs) {
+        add(check, {.what = rule::gpt_backup_differs,
+                    .at = at_gpt(gpt_part::backup_header),
+                    .sectors = backup_header});
+    }
+    if (gpt.backup.sector != check.disk.sectors - 1) {
+        add(check, {.what = rule::gpt_backup_not_at_end,
+                    .at = at_gpt(gpt_part::backup_header),
+                    .sectors = backup_header,
+                    .wanted = check.disk.sectors - 1});
+    }
+}
+
+} // namespace
+
+void check_gpt(check_context& check, const mbr_table& mbr, const gpt_table& gpt)
+{
+    check_protective_mbr(check, mbr);
+    check_headers(check, gpt);
+    check_pieces(check, gpt);
+    check_layout(check, gpt);
+    check_entries(check, gpt);
+    check_hybrid(check, mbr, gpt);
+}

@@ -1,0 +1,118 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The rules of a GPT's entries, each as Linux, U-Boot, EDK2 and GRUB read
+// them; and a GPT left behind on a disk whose MBR no longer names it.
+#include <algorithm>
+
+#include "gpt/gpt.h"
+
+namespace {
+
+// U-Boot's lookups by name or UUID stop at entry 128.
+constexpr std::uint16_t last_entry_u_boot_finds = 128;
+// U-Boot's boot scan looks at partitions 1 to 29.
+constexpr std::uint16_t last_partition_u_boot_scans = 29;
+
+void check_against_earlier(check_context& check, const gpt_table& gpt, std::size_t index)
+{
+    const gpt_partition& partition = gpt.partitions[index];
+    for (std::size_t i = 0; i < index; ++i) {
+        const gpt_partition& earlier = gpt.partitions[i];
+        check_overlap(check, rule::overlap, at_gpt_partition(earlier.number),
+                      sectors_of(earlier.entry), partition.number, sectors_of(partition.entry));
+        if (!is_zero(partition.entry.unique) && partition.entry.unique == earlier.entry.unique) {
+            add(check, {.what = rule::gpt_guid,
+                        .at = at_gpt_partition(partition.number),
+                        .other = earlier.number});
+        }
+    }
+}
+
+void check_entry(check_context& check, const gpt_table& gpt, const gpt_header& header,
+                 std::size_t index)
+{
+    const gpt_partition& partition = gpt.partitions[index];
+    const gpt_entry& entry = partition.entry;
+    const sector_range sectors = sectors_of(entry);
+    const place here = at_gpt_partition(partition.number);
+    if (is_empty(sectors)) {
+        add(check, {.what = rule::gpt_entry_reversed,
+                    .at = here,
+                    .value = entry.first_lba,
+                    .wanted = entry.last_lba});
+    } else if (entry.first_lba < header.first_usable || entry.last_lba > header.last_usable) {
+        add(check, {.what = rule::gpt_entry_outside_usable,
+                    .at = here,
+                    .sectors = sectors,
+                    .bounds = {header.first_usable, header.last_usable}});
+    }
+    // Linux drops an entry whose start or end lies past the disk.
+    check_past_disk_end(
+        check, here,
+        {std::min(entry.first_lba, entry.last_lba), std::max(entry.first_lba, entry.last_lba)});
+    if (partition.number > last_entry_u_boot_finds) {
+        add(check, {.what = rule::gpt_entry_past_128, .at = here});
+    }
+    check_reserved(check, here, sectors);
+    check_against_earlier(check, gpt, index);
+    if ((entry.attributes & attribute_no_block_io) != 0) {
+        add(check, {.what = rule::gpt_hidden, .at = here});
+    }
+    if (is_zero(entry.unique) || entry.unique == header.disk_guid) {
+        add(check, {.what = rule::gpt_guid, .at = here});
+    }
+    if (!is_empty(sectors)) {
+        check_alignment(check, here, sectors.first);
+    }
+}
+
+// What U-Boot's boot scan takes: a partition it scans with the legacy BIOS
+// bootable attribute or the EFI system type.
+bool is_boot_partition(const gpt_partition& partition)
+{
+    return partition.number <= last_partition_u_boot_scans &&
+           ((partition.entry.attributes & attribute_legacy_bootable) != 0 ||
+            partition.entry.type == efi_system_type);
+}
+
+} // namespace
+
+void check_entries(check_context& check, const gpt_table& gpt)
+{
+    const gpt_header* header = listed_header(gpt);
+    if (header == nullptr) {
+        return;
+    }
+    if (is_zero(header->disk_guid)) {
+        add(check,
+            {.what = rule::gpt_guid,
+             .at = at_gpt(gpt.from_backup ? gpt_part::backup_header : gpt_part::primary_header)});
+    }
+    bool boot_partition = false;
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        check_entry(check, gpt, *header, i);
+        boot_partition = boot_partition || is_boot_partition(gpt.partitions[i]);
+    }
+    if (gpt.first_number_past_kept != 0) {
+        add(check,
+            {.what = rule::gpt_entry_past_128,
+             .at = at_gpt_partition(static_cast<std::uint16_t>(gpt.first_number_past_kept))});
+    }
+    if (!boot_partition) {
+        add(check, {.what = rule::gpt_no_boot_partition, .at = at_disk()});
+    }
+}
+
+void check_stale_gpt(check_context& check)
+{
+    if (check.disk.sectors < 2) {
+        return;
+    }
+    std::array<std::uint8_t, 4096> sector;
+    const std::span<std::uint8_t> bytes(sector.data(), check.disk.sector_size);
+    if (read_table_sector(check, 1, "the GPT header", bytes) &&
+        form_problem(bytes, decode_header(bytes), check.disk.sector_size) == gpt_field::none) {
+        add(check, {.what = rule::stale_gpt, .at = at_disk()});
+    }
+}

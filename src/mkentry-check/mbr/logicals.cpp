@@ -1,0 +1,94 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Each partition Linux makes past the slots, against its extended
+// partition, the disk, the EBRs, the slots, the reserved ranges and the
+// partitions before it.
+#include "mbr/mbr.h"
+
+namespace {
+
+place place_of(const logical_partition& logical)
+{
+    return {.kind = subject::logical,
+            .number = logical.number,
+            .ebr = logical.minix ? 0 : logical.table_sector,
+            .extended_slot = logical.minix ? std::uint8_t{0} : logical.slot};
+}
+
+// The partition listed before it that starts last, of those that start
+// after it; index itself when none does.
+std::size_t latest_after(const mbr_table& mbr, std::size_t index)
+{
+    const sector_range& sectors = mbr.logicals[index].sectors;
+    std::size_t latest = index;
+    for (std::size_t i = 0; i < index; ++i) {
+        const std::uint64_t first = mbr.logicals[i].sectors.first;
+        if (first > sectors.first &&
+            (latest == index || first > mbr.logicals[latest].sectors.first)) {
+            latest = i;
+        }
+    }
+    return latest;
+}
+
+void check_against_slots(check_context& check, const mbr_table& mbr, std::size_t index)
+{
+    const logical_partition& logical = mbr.logicals[index];
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        const partition_entry& entry = mbr.slots[slot - 1];
+        // The slot that holds it, and every extended slot, may.
+        if (!is_extended(entry.part_type) && !(logical.minix && slot == logical.slot)) {
+            check_overlap(check, rule::overlap, place_of(logical), logical.sectors, slot,
+                          sectors_of(entry));
+        }
+    }
+}
+
+void check_logical(check_context& check, const mbr_table& mbr, std::size_t index)
+{
+    const logical_partition& logical = mbr.logicals[index];
+    const sector_range& sectors = logical.sectors;
+    const place here = place_of(logical);
+    if (!logical.minix && logical.relative_first == 0) {
+        add(check, {.what = rule::logical_at_ebr, .at = here});
+    }
+    // It cannot start before the extended partition: every EBR is inside it
+    // or past it.
+    const sector_range extended = sectors_of(mbr.slots[logical.slot - 1]);
+    if (!logical.minix && sectors.last > extended.last) {
+        add(check,
+            {.what = rule::logical_outside, .at = here, .sectors = sectors, .bounds = extended});
+    }
+    check_past_disk_end(check, here, sectors);
+    for (std::size_t i = 0; i < mbr.ebr_count; ++i) {
+        const sector_range ebr = {mbr.ebrs[i], mbr.ebrs[i]};
+        if (mbr.ebrs[i] != logical.table_sector && overlap(sectors, ebr)) {
+            add(check, {.what = rule::logical_over_ebr, .at = here, .sectors = ebr});
+        }
+    }
+    check_against_slots(check, mbr, index);
+    check_reserved(check, here, sectors);
+    for (std::size_t i = 0; i < index; ++i) {
+        check_overlap(check, rule::overlap, here, sectors, mbr.logicals[i].number,
+                      mbr.logicals[i].sectors);
+    }
+    // 7-Zip, as with the slots.
+    if (const std::size_t latest = latest_after(mbr, index); latest != index) {
+        add(check, {.what = rule::out_of_order,
+                    .at = here,
+                    .other = mbr.logicals[latest].number,
+                    .value = sectors.first,
+                    .wanted = mbr.logicals[latest].sectors.first});
+    }
+    check_alignment(check, here, sectors.first);
+}
+
+} // namespace
+
+void check_logicals(check_context& check, const mbr_table& mbr)
+{
+    for (std::size_t i = 0; i < mbr.logical_count && check.failure.reason == nullptr; ++i) {
+        check_logical(check, mbr, i);
+    }
+}

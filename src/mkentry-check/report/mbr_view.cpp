@@ -1,0 +1,170 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// An MBR disk's part of the report: the slots, then the partitions Linux
+// makes past them with their EBRs; in JSON as sfdisk --json lists them.
+#include <array>
+#include <cinttypes>
+
+#include "report/escape.h"
+#include "report/row.h"
+#include "report/views.h"
+
+namespace {
+
+// A partition as the report shows it: a slot, or one Linux makes past them.
+struct partition_view {
+    std::uint16_t number;
+    std::uint64_t first;
+    std::uint64_t size;
+    std::uint8_t boot_flag;
+    std::uint8_t part_type;
+    std::uint64_t table_sector; // 0 for a slot
+    bool has_partuuid;
+};
+
+partition_view slot_view(const mbr_table& mbr, std::uint8_t slot)
+{
+    const partition_entry& entry = mbr.slots[slot - 1];
+    return {slot, entry.lba_begin,    entry.lba_size, entry.boot_flag, entry.part_type,
+            0,    entry.lba_size != 0};
+}
+
+// The kernel gives a Minix subpartition no PARTUUID.
+partition_view logical_view(const logical_partition& logical)
+{
+    return {logical.number,    logical.sectors.first, size_of(logical.sectors),
+            logical.boot_flag, logical.part_type,     logical.table_sector,
+            !logical.minix};
+}
+
+void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition_view& view)
+{
+    row_text row;
+    put_column(row, view.number, 4);
+    put(row, "   ");
+    put_hex_byte(row, view.boot_flag);
+    put(row, "   ");
+    put_hex_byte(row, view.part_type);
+    put_column(row, view.first, 11);
+    put_column(row, view.size, 11);
+    if (view.size == 0) {
+        put(row, "          -");
+    } else {
+        put_column(row, view.first + view.size - 1, 11);
+    }
+    if (view.has_partuuid) {
+        put(row, partuuid_prefix);
+        put_hex_byte(row, view.number);
+    } else if (view.size != 0 && view.table_sector != 0) {
+        put(row, "            ");
+    }
+    if (view.table_sector != 0) {
+        put_column(row, view.table_sector, 15);
+    }
+    put(row, "\n");
+    std::fwrite(row.chars.data(), 1, row.size, out);
+}
+
+// A partition as sfdisk --json lists it, its node named as the kernel
+// names it.
+void print_json_partition(std::FILE* out, const mbr_table& mbr, std::string_view device,
+                          const partition_view& view, bool first)
+{
+    std::fputs(first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"",
+               out);
+    put_json_chars(out, device);
+    std::fprintf(out,
+                 "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
+                 ",\n            \"type\": \"%x\"",
+                 partition_infix(device), view.number, view.first, view.size, view.part_type);
+    if (view.has_partuuid) {
+        std::fprintf(out, ",\n            \"partuuid\": \"%08" PRIx32 "-%02x\"", mbr.identifier,
+                     view.number);
+    }
+    std::fputs(view.boot_flag == 0x80 ? ",\n            \"bootable\": true\n         }"
+                                      : "\n         }",
+               out);
+}
+
+} // namespace
+
+void print_mbr_table(std::FILE* out, const mbr_table& mbr)
+{
+    std::fprintf(out, "disk identifier: %08" PRIx32 "\n", mbr.identifier);
+    std::fputs(mbr.logical_count == 0
+                   ? "part boot type      first    sectors       last partuuid\n"
+                   : "part boot type      first    sectors       last partuuid               ebr\n",
+               out);
+    // " 5eed0022-": the PARTUUID of each row, but for its number.
+    std::array<char, 11> prefix{};
+    std::snprintf(prefix.data(), prefix.size(), " %08" PRIx32 "-", mbr.identifier);
+    const std::string_view partuuid_prefix(prefix.data(), prefix.size() - 1);
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        print_row(out, partuuid_prefix, slot_view(mbr, slot));
+    }
+    for (std::size_t i = 0; i < mbr.logical_count; ++i) {
+        print_row(out, partuuid_prefix, logical_view(mbr.logicals[i]));
+    }
+}
+
+// A hybrid MBR's entries: what a ROM that reads only the MBR reads. Linux
+// reads the GPT, so they have no device and no PARTUUID.
+void print_hybrid_table(std::FILE* out, const mbr_table& mbr)
+{
+    std::fputs("hybrid MBR, for a ROM that reads only the MBR:\n"
+               "slot boot type      first    sectors       last\n",
+               out);
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        partition_view view = slot_view(mbr, slot);
+        view.has_partuuid = false;
+        print_row(out, "", view);
+    }
+}
+
+void print_hybrid_json(std::FILE* out, const mbr_table& mbr)
+{
+    const char* separator = "\n";
+    std::fputs(",\n   \"hybrid\": [", out);
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        const partition_entry& entry = mbr.slots[slot - 1];
+        if (!is_used(entry)) {
+            continue;
+        }
+        std::fprintf(out,
+                     "%s      {\n         \"slot\": %u,\n         \"start\": %" PRIu32
+                     ",\n         \"size\": %" PRIu32 ",\n         \"type\": \"%x\"%s\n      }",
+                     separator, slot, entry.lba_begin, entry.lba_size, entry.part_type,
+                     entry.boot_flag == 0x80 ? ",\n         \"bootable\": true" : "");
+        separator = ",\n";
+    }
+    std::fputs("\n   ]", out);
+}
+
+// Laid out as sfdisk --json lays out its own, so that what reads one reads
+// the other.
+void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, std::uint32_t sector_size,
+                          std::string_view device)
+{
+    std::fprintf(out,
+                 "{\n   \"partitiontable\": {\n      \"label\": \"dos\",\n      \"id\": "
+                 "\"0x%08" PRIx32 "\",\n      \"device\": \"",
+                 mbr.identifier);
+    put_json_chars(out, device);
+    std::fprintf(out,
+                 "\",\n      \"unit\": \"sectors\",\n      \"sectorsize\": %" PRIu32
+                 ",\n      \"partitions\": [",
+                 sector_size);
+    bool first = true;
+    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+        if (is_used(mbr.slots[slot - 1])) {
+            print_json_partition(out, mbr, device, slot_view(mbr, slot), first);
+            first = false;
+        }
+    }
+    for (std::size_t i = 0; i < mbr.logical_count; ++i) {
+        print_json_partition(out, mbr, device, logical_view(mbr.logicals[i]), first);
+        first = false;
+    }
+    std::fputs(first ? "]\n   }" : "\n      ]\n   }", out);
+}

@@ -1,0 +1,35 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The report for people: the disk, its table, then a line per finding.
+#include <cinttypes>
+
+#include "report/report.h"
+#include "report/views.h"
+#include "rules/message.h"
+
+void print_report(std::FILE* out, const checked_table& table, size_source source)
+{
+    const disk_geometry& disk = table.check.disk;
+    std::fprintf(out, "disk: %" PRIu64 " sectors of %" PRIu32 " bytes%s\n", disk.sectors,
+                 disk.sector_size,
+                 source == size_source::option ? ", as given by --disk-size" : "");
+    // A GPT disk's MBR is shown where it is a hybrid, for a ROM that reads
+    // only the MBR.
+    if (table.format == disk_format::mbr) {
+        print_mbr_table(out, table.mbr);
+    } else {
+        if (is_hybrid(table.mbr)) {
+            print_hybrid_table(out, table.mbr);
+        }
+        print_gpt_table(out, table);
+    }
+    for_each_finding(table, [&](const finding& found) {
+        std::fputs(is_error(found.what) ? "error: " : "warning: ", out);
+        print_message(out, found);
+        std::fputc('\n', out);
+    });
+    if (table.check.findings.left_out != 0) {
+        std::fprintf(out, "and %zu more findings\n", table.check.findings.left_out);
+    }
+}

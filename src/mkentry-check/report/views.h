@@ -1,0 +1,31 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Each format's part of the report: its tables in text, and in JSON the
+// partitiontable object as sfdisk --json prints it.
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "table.h"
+
+// What stands between a device's name and a partition's number, as the
+// kernel names partition devices: sda1, but mmcblk0p1 and loop0p1.
+constexpr const char* partition_infix(std::string_view device)
+{
+    return !device.empty() && device.back() >= '0' && device.back() <= '9' ? "p" : "";
+}
+
+// An MBR disk's slots and the partitions past them.
+void print_mbr_table(std::FILE* out, const mbr_table& mbr);
+void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, std::uint32_t sector_size,
+                          std::string_view device);
+
+// A hybrid MBR's entries: what a ROM that reads only the MBR reads.
+void print_hybrid_table(std::FILE* out, const mbr_table& mbr);
+void print_hybrid_json(std::FILE* out, const mbr_table& mbr);
+
+// A GPT disk's headers and partitions.
+void print_gpt_table(std::FILE* out, const checked_table& table);
+void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device);

@@ -1,0 +1,84 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+#include "rules/context.h"
+
+#include <algorithm>
+
+void add(finding_list& list, const finding& found)
+{
+    const bool error = is_error(found.what);
+    ++(error ? list.errors : list.warnings);
+    if (list.count < list.kept.size()) {
+        list.kept[list.count++] = found;
+        return;
+    }
+    ++list.left_out;
+    if (!error) {
+        return;
+    }
+    // Full: the last warning kept makes room, so that what is kept fails
+    // the table as the whole list would.
+    const auto last_warning =
+        std::find_if(list.kept.rbegin(), list.kept.rend(),
+                     [](const finding& kept) { return !is_error(kept.what); });
+    if (last_warning != list.kept.rend()) {
+        std::move(last_warning.base(), list.kept.end(), last_warning.base() - 1);
+        list.kept.back() = found;
+    }
+}
+
+bool read_disk(check_context& check, std::uint64_t offset, const char* what,
+               std::span<std::uint8_t> out)
+{
+    const char* reason = check.reader.read(check.reader.context, offset, out);
+    if (reason != nullptr) {
+        check.failure = {offset / check.disk.sector_size, reason, what};
+        return false;
+    }
+    return true;
+}
+
+bool read_table_sector(check_context& check, std::uint64_t sector, const char* what,
+                       std::span<std::uint8_t> out)
+{
+    // Only sectors inside the disk are read, and the disk's bytes fit in 64 bits.
+    return read_disk(check, sector * check.disk.sector_size, what, out);
+}
+
+void check_past_disk_end(check_context& check, const place& where, const sector_range& sectors)
+{
+    if (!is_empty(sectors) && sectors.last >= check.disk.sectors) {
+        add(check, {.what = rule::past_disk_end,
+                    .at = where,
+                    .sectors = sectors,
+                    .bounds = sectors_from(0, check.disk.sectors)});
+    }
+}
+
+void check_reserved(check_context& check, const place& where, const sector_range& sectors)
+{
+    for (const sector_range& reserved : check.reserved) {
+        const sector_range both = shared_sectors(sectors, reserved);
+        if (!is_empty(both)) {
+            add(check, {.what = rule::over_reserved, .at = where, .sectors = both});
+        }
+    }
+}
+
+void check_alignment(check_context& check, const place& where, std::uint64_t first)
+{
+    const std::uint64_t per_mib = mib / check.disk.sector_size;
+    if (first % per_mib != 0) {
+        add(check, {.what = rule::unaligned, .at = where, .value = first, .wanted = per_mib});
+    }
+}
+
+void check_overlap(check_context& check, rule what, const place& where, const sector_range& sectors,
+                   std::uint16_t other, const sector_range& other_sectors)
+{
+    const sector_range both = shared_sectors(sectors, other_sectors);
+    if (!is_empty(both)) {
+        add(check, {.what = what, .at = where, .other = other, .sectors = both});
+    }
+}

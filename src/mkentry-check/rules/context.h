@@ -1,0 +1,47 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// What every format's checks work with: the disk, its reader, the ranges
+// no partition may touch, and what was found.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "disk/geometry.h"
+#include "disk/reader.h"
+#include "rules/finding.h"
+
+struct check_context {
+    disk_geometry disk;
+    std::span<const sector_range> reserved; // no partition may touch these
+    sector_reader reader;
+    finding_list findings;
+    read_failure failure{0, nullptr, nullptr};
+};
+
+inline void add(check_context& check, const finding& found) { add(check.findings, found); }
+
+// Reads out's bytes of the disk from a byte offset (an array's piece, a
+// signature probed for another sector size); false, with the failure set
+// at the sector that holds the offset, when it cannot.
+bool read_disk(check_context& check, std::uint64_t offset, const char* what,
+               std::span<std::uint8_t> out);
+
+// The same from the start of a sector of the disk (an EBR, a Minix table,
+// a GPT header).
+bool read_table_sector(check_context& check, std::uint64_t sector, const char* what,
+                       std::span<std::uint8_t> out);
+
+// 1 MiB, the alignment partitioning tools use, in bytes.
+inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
+
+// The rules every partition is held to, whatever its table: past the
+// disk's end, over a reserved range, off a 1 MiB boundary. A finding names
+// the partition at where.
+void check_past_disk_end(check_context& check, const place& where, const sector_range& sectors);
+void check_reserved(check_context& check, const place& where, const sector_range& sectors);
+void check_alignment(check_context& check, const place& where, std::uint64_t first);
+// Two partitions of one table, named with the other: its number.
+void check_overlap(check_context& check, rule what, const place& where, const sector_range& sectors,
+                   std::uint16_t other, const sector_range& other_sectors);

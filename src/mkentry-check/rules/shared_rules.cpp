@@ -1,0 +1,58 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The rules every partition is held to, whatever its table.
+#include <cinttypes>
+
+#include "rules/message.h"
+#include "rules/shared_rules.h"
+
+namespace {
+
+constexpr reader linux_kernel = reader::linux_kernel;
+constexpr reader edk2 = reader::edk2;
+constexpr subject any_partition = subject::slot | subject::logical | subject::gpt_partition;
+
+} // namespace
+
+constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
+    // Linux drops or cuts it, and EDK2 rejects the whole MBR.
+    {rule::past_disk_end, "past_disk_end", error_for(linux_kernel | edk2), any_partition,
+     [](std::FILE* out, const finding& found) {
+         std::fprintf(out, " ends at sector %" PRIu64, found.sectors.last);
+         print_past_disk(out, found.bounds);
+     }},
+    {rule::overlap, "overlap", error_destroying(), any_partition,
+     [](std::FILE* out, const finding& found) {
+         std::fputs(" overlaps ", out);
+         print_part(out, found.other, found.at.kind == subject::gpt_partition);
+         std::fputs(" (sectors ", out);
+         print_range(out, found.sectors);
+         std::fputs(")", out);
+     }},
+    {rule::over_reserved, "over_reserved", error_destroying(),
+     any_partition | subject::gpt_structure,
+     [](std::FILE* out, const finding& found) {
+         if (found.at.kind == subject::gpt_structure) {
+             std::fprintf(out, "the %s", structure_name(found.at.structure));
+         }
+         std::fputs(" lies over reserved sectors ", out);
+         print_range(out, found.sectors);
+     }},
+    {rule::unaligned, "unaligned", warning_for(), any_partition,
+     [](std::FILE* out, const finding& found) {
+         std::fprintf(out,
+                      " starts at sector %" PRIu64
+                      ", not on a 1 MiB boundary (a multiple of %" PRIu64 ")",
+                      found.value, found.wanted);
+     }},
+    {rule::partial_sector, "partial_sector", warning_for(), subject::disk,
+     [](std::FILE* out, const finding& found) {
+         std::fprintf(out,
+                      "the image is %" PRIu64 " bytes, not a whole number of %" PRIu64
+                      "-byte sectors: its last %" PRIu64 " bytes are not part of the disk, and "
+                      "Raspberry Pi Imager refuses such a file",
+                      found.value, found.wanted, found.value % found.wanted);
+     }},
+}};
+static_assert(rows_follow(shared_rules, rule::past_disk_end));
