@@ -953,6 +953,42 @@ TEST(golden, gpt_json)
 )json");
 }
 
+// A GPT's partitions are named under gpt_partitions, its structures under
+// gpt: a finding never leaves a GPT partition's number among the slots.
+TEST(golden, gpt_findings_json)
+{
+    const std::string json = printed([](std::FILE* out) {
+        print_json(out, check_row(row_named("gpt_partition_over_the_array")), "disk.img");
+    });
+    EXPECT_EQ(json.substr(json.find("\n   \"findings\"")), R"json(
+   "findings": [
+      {
+         "severity": "error",
+         "slots": [],
+         "gpt_partitions": [1],
+         "gpt": "primary array",
+         "rule": "gpt_over_partition",
+         "message": "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition destroys the GPT"
+      },
+      {
+         "severity": "error",
+         "slots": [],
+         "gpt_partitions": [1],
+         "rule": "gpt_entry_outside_usable",
+         "message": "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it"
+      },
+      {
+         "severity": "warning",
+         "slots": [],
+         "gpt_partitions": [1],
+         "rule": "unaligned",
+         "message": "partition 1 starts at sector 20, not on a 1 MiB boundary (a multiple of 2048)"
+      }
+   ]
+}
+)json");
+}
+
 // The manual page lists every rule under its JSON name, in its section.
 TEST(manual, lists_every_rule_with_its_severity)
 {
