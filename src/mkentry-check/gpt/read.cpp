@@ -67,7 +67,8 @@ bool is_zero_entry(std::span<const std::uint8_t> entry)
     return any == 0;
 }
 
-// Keeps a used entry, numbered as Linux numbers it.
+// Keeps a used entry, numbered as Linux numbers it; Linux makes
+// partitions of the first 255 entries, used or not, and none past them.
 void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> bytes)
 {
     const gpt_entry entry = decode_gpt_entry(bytes);
@@ -75,7 +76,7 @@ void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> byt
         return;
     }
     const auto number = static_cast<std::uint32_t>(index + 1);
-    if (gpt.count < gpt.partitions.size()) {
+    if (number <= max_gpt_partitions) {
         gpt.partitions[gpt.count++] = {static_cast<std::uint16_t>(number), entry};
     } else if (gpt.first_number_past_kept == 0) {
         gpt.first_number_past_kept = number;
