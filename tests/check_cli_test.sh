@@ -74,6 +74,9 @@ files() {
     expect "${check[@]}" 511.img 2 "" "mkentry-check: 511.img: $not_disk"
     # stat says 0 bytes, yet it reads.
     expect "${check[@]}" /proc/version 2 "" "mkentry-check: /proc/version: $not_disk"
+    # Its first sector does not read (nothing is mapped at address 0), so
+    # its size of 0 is never looked at.
+    expect "${check[@]}" /proc/self/mem 2 "" "mkentry-check: /proc/self/mem: Input/output error"
     expect "${check[@]}" missing.img 2 "" "mkentry-check: missing.img: No such file or directory"
     expect "${check[@]}" dir.img 2 "" "mkentry-check: dir.img: Is a directory"
     expect "${check[@]}" fifo.img 2 "" "mkentry-check: fifo.img: not a disk image file or a block device"
@@ -141,6 +144,54 @@ files() {
     # A warning (identifier 0) fails only with --strict.
     expect "${check[@]}" --strict --disk-size 2M bad.img 1 \
         "warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440" ""
+    # A clean table passes --strict, its report the same.
+    truncate -s 2M clean.img
+    put clean.img 440 '\1\0\355\136'
+    put clean.img 446 "$(entry 0 0x83 2048 2048)"
+    put clean.img 510 '\125\252'
+    cat >clean.want <<'EOF'
+disk: 4096 sectors of 512 bytes
+disk identifier: 5eed0001
+part boot type      first    sectors       last partuuid
+   1   00   83       2048       2048       4095 5eed0001-01
+   2   00   00          0          0          -
+   3   00   00          0          0          -
+   4   00   00          0          0          -
+EOF
+    expect "${check[@]}" --strict clean.img 0 "   1   00   83       2048       2048       4095 5eed0001-01" ""
+    if diff -u clean.want out.txt; then echo "ok: --strict clean.img, whole"; else failed=1; fi
+    # A sector past what off_t reaches does not read: the backup GPT header
+    # at the last sector of a disk of 2^64 - 1 bytes, where sector 1 holds
+    # no primary.
+    cp bad.img ee.img
+    put ee.img 446 "$(entry 0 0xee 1 2047)"
+    expect "${check[@]}" --disk-size 18446744073709551615 ee.img 2 "" \
+        "mkentry-check: ee.img: cannot read the GPT header at sector 36028797018963966: Value too large for defined data type"
+    # Past the end of an image cut inside a table sector, --disk-size reads
+    # zeros: the first EBR loses its signature, and a GPT's array, its CRC
+    # taken of zeros, reads whole.
+    truncate -s $((2048 * 512 + 470)) cut_ebr.img
+    put cut_ebr.img 440 '\1\0\355\136'
+    put cut_ebr.img 446 "$(entry 0 0x0f 2048 6144)"
+    put cut_ebr.img 510 '\125\252'
+    put cut_ebr.img $((2048 * 512 + 446)) "$(entry 0 0x83 2048 4096)"
+    expect "${check[@]}" --disk-size 4M cut_ebr.img 1 \
+        "error: EBR at sector 2048 (in extended slot 1): no 55 aa signature at byte 510 (found 00 00): every reader ends the chain there" ""
+    python3 - <<'EOF'
+import struct, zlib
+mbr = bytearray(512)
+mbr[446:462] = bytes([0, 255, 255, 255, 0xee, 255, 255, 255]) + struct.pack("<II", 1, 4095)
+mbr[510:512] = b"\x55\xaa"
+# For a disk of 4096 sectors: its array at sectors 2-33, its backup at 4095.
+header = bytearray(b"EFI PART" + struct.pack("<III4xQQQQ", 0x10000, 92, 0, 1, 4095, 34, 4062)
+                   + bytes.fromhex("3000ed5e000000408000000000000001")
+                   + struct.pack("<QIII", 2, 128, 128, zlib.crc32(bytes(16384))))
+header[16:20] = struct.pack("<I", zlib.crc32(header))
+with open("cut_gpt.img", "wb") as f:
+    f.write(mbr + header + bytes(1000 - 512 - len(header)))
+EOF
+    expect "${check[@]}" --disk-size 2M cut_gpt.img 1 \
+        "error: the backup GPT header at sector 4095: no EFI PART signature: EDK2 writes a new backup there, Linux warns" ""
     expect "${check[@]}" --json bad.img 1 '      "label": "dos",' ""
     expect "${check[@]}" --json -q bad.img 1 "" ""
     # Valid JSON for a name of any bytes.

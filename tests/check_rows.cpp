@@ -15,7 +15,8 @@ void PrintTo(const expected& found, std::ostream* out)
     *out << "{" << info(found.what).name << ", part " << found.part << ", ebr " << found.ebr
          << ", other " << found.other;
     *out << ", sectors " << found.sectors.first << "-" << found.sectors.last << ", field "
-         << static_cast<int>(found.field) << "}";
+         << static_cast<int>(found.field) << ", entry " << int{found.entry} << ", value "
+         << found.value << "}";
 }
 
 void PrintTo(const listed& part, std::ostream* out)
@@ -126,6 +127,12 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt)
         patches.push_back({backup_entries * gpt.sector_size, array});
         patches.push_back({last * gpt.sector_size,
                            header_sector(gpt, last, 1, backup_entries, crc, gpt.edit_backup)});
+        if (gpt.damaged_backup_entry_byte != 0) {
+            patches[2].bytes[gpt.damaged_backup_entry_byte] ^= 1;
+        }
+        if (gpt.damage_backup != nullptr) {
+            gpt.damage_backup(patches[3].bytes);
+        }
     }
     return patches;
 }
@@ -216,7 +223,9 @@ void expect_row(const table_case& row)
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
         const auto number = each.at.kind == subject::ebr ? std::uint16_t{0} : each.at.number;
-        found.push_back({each.what, number, each.at.ebr, each.other, each.sectors, each.field});
+        found.push_back({each.what, number, each.at.ebr, each.other, each.sectors, each.field,
+                         row.quoted ? each.at.entry : std::uint8_t{0},
+                         row.quoted ? each.value : 0});
     });
     EXPECT_EQ(found, row.findings);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);

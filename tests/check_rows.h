@@ -53,12 +53,15 @@ struct expected {
     std::uint16_t other = 0;
     sector_range sectors = {0, 0};
     gpt_field field = gpt_field::none; // a GPT header's broken rule
+    std::uint8_t entry = 0;            // the EBR's entry it names, 1-4: see quoted
+    std::uint64_t value = 0;           // the number it quotes (a flag, a size): see quoted
 
     friend bool operator==(const expected& one, const expected& two)
     {
         return one.what == two.what && one.part == two.part && one.ebr == two.ebr &&
                one.other == two.other && one.sectors.first == two.sectors.first &&
-               one.sectors.last == two.sectors.last && one.field == two.field;
+               one.sectors.last == two.sectors.last && one.field == two.field &&
+               one.entry == two.entry && one.value == two.value;
     }
 };
 
@@ -94,6 +97,7 @@ struct table_case {
     bool endless = false;         // an EBR every 4096 sectors from 34816 on, each to the next
     std::optional<std::vector<listed>> listed_past_slots; // checked where given: a GPT's too
     std::vector<patch> patches;                           // bytes laid over all else, such as a GPT
+    bool quoted = false; // each finding's entry and value checked too, else taken as 0
 };
 
 inline constexpr test_disk disk = {131072}; // 64 MiB
@@ -143,10 +147,12 @@ struct gpt_bytes {
     std::uint32_t entry_count = 128;
     std::uint64_t entries_lba = 2;
     bool backup = true;
-    header_edit edit = nullptr;         // a field of the primary, its CRC kept right
-    header_edit damage = nullptr;       // the primary after its CRC
-    header_edit edit_backup = nullptr;  // a field of the backup, its CRC kept right
-    std::size_t damaged_entry_byte = 0; // a byte of the primary array flipped, if not 0
+    header_edit edit = nullptr;                // a field of the primary, its CRC kept right
+    header_edit damage = nullptr;              // the primary after its CRC
+    header_edit edit_backup = nullptr;         // a field of the backup, its CRC kept right
+    std::size_t damaged_entry_byte = 0;        // a byte of the primary array flipped, if not 0
+    header_edit damage_backup = nullptr;       // the backup after its CRC
+    std::size_t damaged_backup_entry_byte = 0; // a byte of the backup array flipped, if not 0
 };
 
 inline const guid esp = guid_of("C12A7328-F81F-11D2-BA4B-00A0C93EC93B");

@@ -1,0 +1,438 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Each rule at its limit: the table one sector (or one value) inside it,
+// with no finding, and one past it, with the finding.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "check_rows.h"
+#include "table.h"
+
+namespace {
+
+constexpr sector_range around_2048_and_4095[] = {{2047, 2048}, {4095, 4096}};
+constexpr sector_range around_data5[] = {{36863, 36864}, {69631, 69632}};
+constexpr sector_range around_boot[] = {{2047, 2048}, {34815, 34816}};
+constexpr sector_range around_the_gpt[] = {{0, 1}, {33, 34}, {131038, 131039}, {131070, 131071}};
+constexpr sector_range around_the_arrays_in_4096[] = {{5, 6}, {16378, 16379}};
+
+// An extended slot that ends 30720 sectors before the disk does.
+const slot_bytes extended_to_100351 = {0, 0x0f, 34816, 65536};
+const slot_bytes protective_4k = {0, 0xee, 1, 16383};
+
+// The extended slot of the chain alone, in a slot of its own.
+table_case extended_in(const char* name, std::uint8_t type, std::size_t slot)
+{
+    std::vector<slot_bytes> slots(slot);
+    slots.back() = {0, type, 34816, 96256};
+    table_case row = chain(name, 0, {}, {ebr5, ebr6}, slots);
+    row.listed_past_slots = {{{5, 36864, 32768}, {6, 71680, 59392}}};
+    return row;
+}
+
+table_case listing(table_case row, std::vector<listed> made)
+{
+    row.listed_past_slots = std::move(made);
+    return row;
+}
+
+table_case quoting(table_case row)
+{
+    row.quoted = true;
+    return row;
+}
+
+table_case reserving(table_case row, std::span<const sector_range> reserved)
+{
+    row.disk.reserved = reserved;
+    return row;
+}
+
+// EBRs 4096 sectors apart from sector 34816, the extended slot's first,
+// the first of them the index'th there: each with the partition in entry 1
+// (a zero entry for none) and a link to the next in entry 2, but the last
+// where it ends the chain.
+std::vector<ebr_bytes> ebr_run(std::uint32_t index, std::uint32_t count, slot_bytes partition,
+                               bool last_links)
+{
+    std::vector<ebr_bytes> run;
+    for (std::uint32_t i = index; i < index + count; ++i) {
+        run.push_back({34816 + 4096ULL * i, {partition, {0, 0x05, 4096 * (i + 1), 4096}}});
+    }
+    if (!last_links) {
+        run.back().entries.pop_back();
+    }
+    return run;
+}
+
+std::vector<ebr_bytes> joined(std::vector<ebr_bytes> one, const std::vector<ebr_bytes>& two)
+{
+    one.insert(one.end(), two.begin(), two.end());
+    return one;
+}
+
+const slot_bytes part_2048 = {0, 0x83, 2048, 2048};
+const slot_bytes long_extended = {0, 0x0f, 34816, 2000000};
+
+void set_u64(std::vector<std::uint8_t>& header, std::size_t at, std::uint64_t value)
+{
+    put_le(header, at, value, 8);
+}
+
+const table_case boundary_cases[] = {
+    // The last sector an MBR can name, and sector 1.
+    {"ends_one_sector_past_the_last_mbr_sector",
+     {{0, 0x83, 2048, 4294965249}},
+     disk_8_tib,
+     1,
+     {{rule::past_last_mbr_sector, 1}}},
+    {"starts_at_sector_1", {{0, 0x83, 1, 2047}}, disk, 0, {{rule::unaligned, 1}}},
+    // One sector is a partition.
+    listing(chain("one_sector_slot_and_logical", 0, {}, {{4096, {{0, 0x83, 2048, 1}}}},
+                  {{0, 0x83, 2048, 1}, {0, 0x0f, 4096, 4096}}),
+            {{5, 6144, 1}}),
+    // 1 MiB, one sector either side.
+    {"unaligned_one_sector_either_side_of_1_mib",
+     {{0, 0x83, 2047, 1}, {0, 0x83, 2048, 1}, {0, 0x83, 2049, 1}},
+     disk,
+     0,
+     {{rule::unaligned, 1}, {rule::unaligned, 3}}},
+    {"unaligned_one_sector_either_side_of_1_mib_in_4096_byte_sectors",
+     {{0, 0x83, 255, 1}, {0, 0x83, 256, 1}, {0, 0x83, 257, 1}},
+     disk_4k,
+     0,
+     {{rule::unaligned, 1}, {rule::unaligned, 3}}},
+    // Reserved ranges that take in one sector of each end.
+    {"slot_over_reserved_sectors_by_one_at_either_end",
+     {{0, 0x83, 2048, 2048}},
+     {131072, 512, around_2048_and_4095},
+     1,
+     {{rule::over_reserved, 1, 0, 0, {2048, 2048}}, {rule::over_reserved, 1, 0, 0, {4095, 4095}}}},
+    chain("logical_over_reserved_sectors_by_one_at_either_end", 1,
+          {{rule::over_reserved, 2, 0, 0, {36863, 36864}},
+           {rule::over_reserved, 2, 0, 0, {69631, 69632}},
+           {rule::over_reserved, 5, 34816, 0, {36864, 36864}},
+           {rule::over_reserved, 5, 34816, 0, {69631, 69631}}},
+          {{34816, {data5}}}, {boot, extended}, {131072, 512, around_data5}),
+
+    // A logical partition at the end of its extended slot and of the disk.
+    chain("logical_ends_on_the_extended_slots_last_sector", 0, {},
+          {{34816, {{0, 0x83, 2048, 63488}}}}, {boot, extended_to_100351}),
+    chain("logical_one_sector_past_the_extended_slot", 1,
+          {{rule::logical_outside, 5, 34816, 0, {36864, 100352}}},
+          {{34816, {{0, 0x83, 2048, 63489}}}}, {boot, extended_to_100351}),
+    chain("logical_one_sector_past_the_disk", 1,
+          {{rule::past_disk_end, 2, 0, 0, {34816, 131072}},
+           {rule::past_disk_end, 6, 69632, 0, {71680, 131072}}},
+          {ebr5, {69632, {{0, 0x82, 2048, 59393}}}}, {boot, {0, 0x0f, 34816, 96257}}),
+    chain("logical_one_sector_past_its_ebr", 0, {{rule::unaligned, 5, 34816}},
+          {{34816, {{0, 0x83, 1, 32768}, link6}}, ebr6}),
+    // The first EBR's partition over the next EBR: EDK2 sees the link
+    // overlap it, and writing it destroys the chain.
+    chain("logical_over_the_next_ebr_by_one_sector", 1,
+          {{rule::link_over_partition, 5, 34816, 0, {69632, 69632}},
+           {rule::logical_over_ebr, 5, 34816, 0, {69632, 69632}}},
+          {{34816, {{0, 0x83, 2048, 32769}, link6}}, ebr6}),
+
+    // Links to the last sector of the extended slot and of the disk, and
+    // one past; an EBR of no entries ends the chain.
+    listing(chain("link_to_the_extended_slots_last_sector", 0, {},
+                  {{34816, {data5, {0, 0x05, 65535, 1}}}, {100351, {}}},
+                  {boot, extended_to_100351}),
+            {{5, 36864, 32768}}),
+    chain("link_one_sector_past_the_extended_slot", 1,
+          {{rule::link_outside, 5, 34816, 0, {100352, 100352}}},
+          {{34816, {data5, {0, 0x05, 65536, 1}}}, {100352, {}}}, {boot, extended_to_100351}),
+    chain("first_link_one_sector_past_the_extended_slot", 1,
+          {{rule::first_link_past_extended, 5, 34816, 0, {69632, 100352}}},
+          {{34816, {data5, {0, 0x05, 34816, 30721}}}, {69632, {{0, 0x82, 2048, 28672}}}},
+          {boot, extended_to_100351}),
+    listing(chain("link_to_the_disks_last_sector", 0, {},
+                  {{34816, {data5, {0, 0x05, 96255, 1}}}, {131071, {}}}),
+            {{5, 36864, 32768}}),
+    chain("link_one_sector_past_the_disk", 1,
+          {{rule::past_disk_end, 2, 0, 0, {34816, 131072}},
+           {rule::link_past_disk_end, 5, 34816, 0, {131072, 131072}}},
+          {{34816, {data5, {0, 0x05, 96256, 1}}}}, {boot, {0, 0x0f, 34816, 96257}}),
+
+    // Each extended type in each slot.
+    extended_in("extended_05_in_slot_1", 0x05, 1),
+    extended_in("extended_0f_in_slot_1", 0x0f, 1),
+    extended_in("extended_85_in_slot_1", 0x85, 1),
+    extended_in("extended_05_in_slot_3", 0x05, 3),
+    extended_in("extended_0f_in_slot_3", 0x0f, 3),
+    extended_in("extended_85_in_slot_3", 0x85, 3),
+    extended_in("extended_05_in_slot_4", 0x05, 4),
+    extended_in("extended_0f_in_slot_4", 0x0f, 4),
+    extended_in("extended_85_in_slot_4", 0x85, 4),
+    // The links' types: 0f is followed as 05 is; Linux makes a partition of
+    // a link of type 00 and ends the chain.
+    chain("link_of_type_0f", 0, {}, {{34816, {data5, {0, 0x0f, 34816, 61440}}}, ebr6}),
+    listing(chain("link_of_type_00", 1, {{rule::link_not_extended, 5, 34816}},
+                  {{34816, {data5, {0, 0x00, 34816, 61440}}}, ebr6}),
+            {{5, 36864, 32768}, {6, 69632, 61440}}),
+
+    // Findings of an EBR's later entries. GRUB holds every entry's flag,
+    // used or not, to 00 or 80.
+    quoting(chain(
+        "bad_boot_flag_on_the_link", 1,
+        {{.what = rule::ebr_bad_boot_flag, .part = 5, .ebr = 34816, .entry = 2, .value = 0x01}},
+        {{34816, {data5, {0x01, 0x05, 34816, 61440}}}, ebr6})),
+    quoting(chain(
+        "bad_boot_flag_in_an_empty_entry_3", 1,
+        {{.what = rule::ebr_bad_boot_flag, .part = 5, .ebr = 34816, .entry = 3, .value = 0x01}},
+        {{34816, {data5, link6, {0x01, 0, 0, 0}}}, ebr6})),
+    chain("flag_80_in_an_empty_entry_4", 0, {},
+          {{34816, {data5, link6, {}, {0x80, 0, 0, 0}}}, ebr6}),
+    // Linux makes a partition of entry 4 only within the link that led to
+    // its EBR.
+    quoting(listing(chain("entry_4_ends_on_its_links_last_sector", 1,
+                          {{.what = rule::ebr_extra_entry, .part = 6, .ebr = 69632, .entry = 4}},
+                          {{34816, {data5, {0, 0x05, 34816, 30720}}},
+                           {69632, {{}, {}, {}, {0, 0x83, 2048, 28672}}}}),
+                    {{5, 36864, 32768}, {6, 71680, 28672}})),
+    quoting(listing(chain("entry_4_one_sector_past_its_link", 1,
+                          {{.what = rule::ebr_extra_entry, .ebr = 69632, .entry = 4}},
+                          {{34816, {data5, {0, 0x05, 34816, 30720}}},
+                           {69632, {{}, {}, {}, {0, 0x83, 2048, 28673}}}}),
+                    {{5, 36864, 32768}})),
+
+    // Loops and long chains.
+    chain("link_back_to_the_middle_ebr", 1, {{rule::chain_loop, 7, 86016, 0, {69632, 86015}}},
+          {{34816, {data5, {0, 0x05, 34816, 30720}}},
+           {69632, {{0, 0x82, 2048, 14336}, {0, 0x05, 51200, 20480}}},
+           {86016, {{0, 0x83, 2048, 18432}, {0, 0x05, 34816, 16384}}}}),
+    // Partition 255 is the last Linux makes; the next EBR's is
+    // chain_longer_than_linux_reads.
+    chain("chain_of_251_logicals", 0, {}, ebr_run(0, 251, part_2048, false), {boot, long_extended},
+          disk_8_tib),
+    // 256 EBRs, the most the walk reads: 6 without a partition, 250 with.
+    chain("chain_of_256_ebrs", 1,
+          {{rule::ebr_without_partition, 0, 34816},
+           {rule::ebr_without_partition, 0, 38912},
+           {rule::ebr_without_partition, 0, 43008},
+           {rule::ebr_without_partition, 0, 47104},
+           {rule::ebr_without_partition, 0, 51200},
+           {rule::ebr_without_partition, 0, 55296}},
+          joined(ebr_run(0, 6, {}, true), ebr_run(6, 250, part_2048, false)), {boot, long_extended},
+          disk_8_tib),
+
+    // The GPT's entries at the disk's end and at the arrays.
+    gpt_row("gpt_entry_one_sector_past_the_disk", 1,
+            {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131071, 131071}},
+             {.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131070}},
+             {rule::gpt_entry_outside_usable, 2, 0, 0, {34816, 131072}},
+             {rule::past_disk_end, 2, 0, 0, {34816, 131072}}},
+            {.partitions = {three[0], {linux_data, 34816, 131072}}}),
+    gpt_row("gpt_reversed_entry_from_the_last_sector", 1, {{rule::gpt_entry_reversed, 2}},
+            {.partitions = {three[0], {linux_data, 131071, 131070}}}),
+    gpt_row("gpt_reversed_entry_from_one_past_the_disk", 1,
+            {{rule::gpt_entry_reversed, 2}, {rule::past_disk_end, 2, 0, 0, {131071, 131072}}},
+            {.partitions = {three[0], {linux_data, 131072, 131071}}}),
+    listing(gpt_row("gpt_one_sector_partition", 0, {},
+                    {.partitions = {{esp, 2048, 2048, attribute_legacy_bootable}}}),
+            {{1, 2048, 1}}),
+    gpt_row("gpt_partition_from_the_first_usable_sector", 0, {{rule::unaligned, 1}},
+            {.partitions = {{esp, 34, 34815, attribute_legacy_bootable}}}),
+    gpt_row("gpt_partition_over_the_arrays_last_sector", 1,
+            {{.what = rule::gpt_over_partition, .other = 1, .sectors = {33, 33}},
+             {rule::gpt_entry_outside_usable, 1, 0, 0, {33, 34815}},
+             {rule::unaligned, 1}},
+            {.partitions = {{esp, 33, 34815, attribute_legacy_bootable}}}),
+    gpt_row("gpt_partition_over_the_backup_arrays_first_sector", 1,
+            {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131039}},
+             {rule::gpt_entry_outside_usable, 2, 0, 0, {34816, 131039}}},
+            {.partitions = {three[0], {linux_data, 34816, 131039}}}),
+    gpt_row("gpt_entries_overlap_by_one_sector", 1, {{rule::overlap, 1, 0, 2, {34816, 34816}}},
+            {.partitions = {{esp, 2048, 34816, attribute_legacy_bootable}, three[1]}}),
+    reserving(gpt_row("gpt_entry_over_reserved_sectors_by_one_at_either_end", 1,
+                      {{rule::over_reserved, 1, 0, 0, {2048, 2048}},
+                       {rule::over_reserved, 1, 0, 0, {34815, 34815}}},
+                      {.partitions = {three[0]}}),
+              around_boot),
+    // Header, array, backup header, backup array.
+    reserving(gpt_row("gpt_headers_and_arrays_over_reserved_sectors_by_one", 1,
+                      {{.what = rule::over_reserved, .sectors = {1, 1}},
+                       {.what = rule::over_reserved, .sectors = {33, 33}},
+                       {.what = rule::over_reserved, .sectors = {131071, 131071}},
+                       {.what = rule::over_reserved, .sectors = {131039, 131039}},
+                       {.what = rule::over_reserved, .sectors = {131070, 131070}}},
+                      {.partitions = {three[0]}}),
+              around_the_gpt),
+
+    // The header's usable range and array.
+    gpt_row(
+        "gpt_last_usable_over_the_backup_array", 0,
+        {{.what = rule::gpt_array_placement, .sectors = {131039, 131070}}},
+        {.partitions = three,
+         .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 131039); },
+         .edit_backup = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 131039); }}),
+    gpt_row(
+        "gpt_last_usable_on_the_disks_last_sector", 0,
+        {{.what = rule::gpt_array_placement, .sectors = {131039, 131070}}},
+        {.partitions = three,
+         .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 131071); },
+         .edit_backup = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 131071); }}),
+    // U-Boot and EDK2 take the backup.
+    listing(
+        gpt_row("gpt_last_usable_one_past_the_disk", 1,
+                {{.what = rule::gpt_primary_invalid,
+                  .sectors = {1, 1},
+                  .field = gpt_field::last_usable}},
+                {.partitions = three,
+                 .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 131072); }}),
+        {{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}),
+    gpt_row("gpt_usable_range_of_one_sector", 0, {{rule::gpt_no_boot_partition}},
+            {.edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 34); },
+             .edit_backup = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 34); }}),
+    gpt_row(
+        "gpt_usable_range_reversed", 1,
+        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::usable_range}},
+        {.edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 33); },
+         .edit_backup = [](std::vector<std::uint8_t>& header) { set_u64(header, 48, 33); }}),
+    gpt_row("gpt_first_usable_on_the_arrays_last_sector", 0,
+            {{.what = rule::gpt_array_placement, .sectors = {2, 33}}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 33); },
+             .edit_backup = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 33); }}),
+    gpt_row("gpt_array_of_4_mib", 0, {},
+            {.partitions = {{esp, 10240, 34815, attribute_legacy_bootable}}, .entry_count = 32768}),
+    // The array moved to the disk's end, its first usable sector kept.
+    gpt_row("gpt_array_ends_on_the_disks_last_sector", 1,
+            {{.what = rule::gpt_backup_invalid,
+              .sectors = {131071, 131071},
+              .field = gpt_field::signature},
+             {.what = rule::gpt_over_partition, .sectors = {131071, 131071}},
+             {.what = rule::gpt_array_placement, .sectors = {131040, 131071}}},
+            {.partitions = three,
+             .entries_lba = 131040,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 34); }}),
+    gpt_row(
+        "gpt_array_one_sector_past_the_disk", 1,
+        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_place}},
+        {.partitions = three,
+         .entries_lba = 131041,
+         .backup = false,
+         .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 34); }}),
+    // A header size from 92 to the sector's.
+    gpt_row(
+        "gpt_header_of_91_bytes", 1,
+        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_size}},
+        {.partitions = three,
+         .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 91); }}),
+    quoting(gpt_row("gpt_header_of_512_bytes", 0, {{.what = rule::gpt_header_size, .value = 512}},
+                    {.partitions = three,
+                     .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 512); }})),
+    gpt_row(
+        "gpt_header_of_513_bytes", 1,
+        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_size}},
+        {.partitions = three,
+         .damage = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 513); }}),
+
+    // The backup and its own fields.
+    gpt_row("gpt_alternate_lba_one_past_the_disk", 1,
+            {{.what = rule::gpt_backup_invalid,
+              .sectors = {131072, 131072},
+              .field = gpt_field::alternate_lba}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 32, 131072); }}),
+    gpt_row("gpt_backup_one_sector_before_the_end", 0,
+            {{.what = rule::ee_size, .part = 1, .sectors = {1, 131072}},
+             {.what = rule::gpt_backup_not_at_end, .sectors = {131071, 131071}}},
+            {three}, {protective}, {131073}),
+    gpt_row(
+        "gpt_backup_my_lba_wrong", 1,
+        {{.what = rule::gpt_backup_invalid,
+          .sectors = {131071, 131071},
+          .field = gpt_field::my_lba}},
+        {.partitions = three,
+         .edit_backup = [](std::vector<std::uint8_t>& header) { set_u32(header, 24, 131070); }}),
+    gpt_row("gpt_backup_alternate_lba_wrong", 0,
+            {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
+            {.partitions = three,
+             .edit_backup = [](std::vector<std::uint8_t>& header) { set_u32(header, 32, 2); }}),
+    gpt_row("gpt_backup_entries_crc_wrong", 1,
+            {{.what = rule::gpt_backup_invalid,
+              .sectors = {131071, 131071},
+              .field = gpt_field::array_crc}},
+            {.partitions = three, .damaged_backup_entry_byte = 300}),
+    gpt_row("gpt_backup_crc_wrong", 1,
+            {{.what = rule::gpt_backup_invalid,
+              .sectors = {131071, 131071},
+              .field = gpt_field::header_crc}},
+            {.partitions = three,
+             .damage_backup = [](std::vector<std::uint8_t>& header) { header[60] ^= 1; }}),
+
+    // Sector sizes: a 4096-byte GPT's array is 4 sectors; a GPT laid out
+    // for other sectors than the disk's is found by its signature.
+    listing(gpt_row("gpt_in_4096_byte_sectors", 0, {},
+                    {.partitions = {{esp, 256, 4351, attribute_legacy_bootable}},
+                     .sectors = 16384,
+                     .sector_size = 4096},
+                    {protective_4k}, disk_4k),
+            {{1, 256, 4096}}),
+    reserving(gpt_row("gpt_arrays_of_4_sectors_in_4096_byte_sectors", 1,
+                      {{.what = rule::over_reserved, .sectors = {5, 5}},
+                       {.what = rule::over_reserved, .sectors = {16379, 16379}}},
+                      {.partitions = {{esp, 256, 4351, attribute_legacy_bootable}},
+                       .sectors = 16384,
+                       .sector_size = 4096},
+                      {protective_4k}, disk_4k),
+              around_the_arrays_in_4096),
+    quoting(gpt_row("gpt_of_1024_byte_sectors", 1, {{.what = rule::gpt_sector_size, .value = 1024}},
+                    {.partitions = {{esp, 1024, 17407, attribute_legacy_bootable}},
+                     .sectors = 65536,
+                     .sector_size = 1024})),
+    quoting(gpt_row("gpt_of_2048_byte_sectors", 1, {{.what = rule::gpt_sector_size, .value = 2048}},
+                    {.partitions = {{esp, 512, 8703, attribute_legacy_bootable}},
+                     .sectors = 32768,
+                     .sector_size = 2048})),
+    quoting(gpt_row("gpt_of_512_byte_sectors_on_a_4096_byte_disk", 1,
+                    {{.what = rule::gpt_sector_size, .value = 512}}, {three}, {protective_4k},
+                    disk_4k)),
+
+    // U-Boot's boot scan looks at partitions 1 to 29; its lookups stop at
+    // entry 128.
+    gpt_row("gpt_bootable_partition_29", 0, {},
+            {.partitions = {{linux_data, 2048, 34815, attribute_legacy_bootable, "", 28}}}),
+    listing(gpt_row("gpt_entry_128", 0, {},
+                    {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 127}}}),
+            {{1, 2048, 32768}, {128, 34816, 32768}}),
+    gpt_row("gpt_entry_129_of_256", 1, {{rule::gpt_entry_past_128, 129}},
+            {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 128}}, .entry_count = 256}),
+    listing(gpt_row("gpt_entry_255_of_256", 1, {{rule::gpt_entry_past_128, 255}},
+                    {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 254}},
+                     .entry_count = 256}),
+            {{1, 2048, 32768}, {255, 34816, 32768}}),
+    // Linux makes no partition of entry 256, however few are used before it.
+    listing(gpt_row("gpt_entry_256_of_256", 1, {{rule::gpt_entry_past_128, 256}},
+                    {.partitions = {three[0], {linux_data, 34816, 67583, 0, "", 255}},
+                     .entry_count = 256}),
+            {{1, 2048, 32768}}),
+
+    // Linux counts a Minix table in 512-byte sectors on any disk.
+    {.name = "minix_subpartitions_in_4096_byte_sectors",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk_4k,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}},
+     .ebrs = {{2048, {{0, 0x81, 32768, 16384}}}},
+     .listed_past_slots = {{{5, 4096, 2048}}}},
+};
+
+class boundaries : public testing::TestWithParam<table_case> {};
+
+TEST_P(boundaries, status_and_findings) { expect_row(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(rows, boundaries, testing::ValuesIn(boundary_cases),
+                         [](const auto& row_info) { return std::string(row_info.param.name); });
+
+} // namespace
