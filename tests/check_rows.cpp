@@ -222,6 +222,8 @@ void expect_row(const table_case& row)
     const checked_table checked = check_row(row);
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
+        // A rule's row says what its findings can be about.
+        EXPECT_TRUE(includes(info(each.what).about, each.at.kind)) << info(each.what).name;
         const auto number = each.at.kind == subject::ebr ? std::uint16_t{0} : each.at.number;
         found.push_back({each.what, number, each.at.ebr, each.other, each.sectors, each.field,
                          row.quoted ? each.at.entry : std::uint8_t{0},
