@@ -25,6 +25,7 @@
 #include "report/escape.h"
 #include "disk/geometry.h"
 #include "report/report.h"
+#include "rules/message.h"
 #include "check_rows.h"
 #include "table.h"
 
@@ -808,6 +809,10 @@ const escape_case escape_cases[] = {
     {"utf8_overlong", "\xc0\xaf", "\xc0\xaf", "\\ufffd\\ufffd"},
     {"utf8_cut_short", "\xe2\x82", "\xe2\\202", "\\ufffd\\ufffd"},
     {"latin1", "\xe9t\xe9", "\xe9t\xe9", "\\ufffdt\\ufffd"},
+    {"no_lead_below_c2", "\xc1\x80\x80", "\xc1\\200\\200", "\\ufffd\\ufffd\\ufffd"},
+    {"utf8_overlong_4_bytes", "\xf0\x8f\xbf\xbf", "\xf0\\217\xbf\xbf",
+     "\\ufffd\\ufffd\\ufffd\\ufffd"},
+    {"utf8_past_10ffff", "\xf4\x90\x80\x80", "\xf4\\220\\200\\200", "\\ufffd\\ufffd\\ufffd\\ufffd"},
 };
 
 void PrintTo(const escape_case& row, std::ostream* out) { *out << row.name; }
@@ -1070,5 +1075,244 @@ TEST_P(geometry, settled)
 
 INSTANTIATE_TEST_SUITE_P(rows, geometry, testing::ValuesIn(geometry_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
+
+// What each message quotes of its finding: the sectors, the values and
+// the bounds it names, one row of the tables above for each rule.
+struct message_case {
+    const char* row;
+    rule what; // the first finding of this rule in the row
+    const char* text;
+};
+
+const message_case message_cases[] = {
+    {"no_signature", rule::no_signature,
+     "no 55 aa signature at byte 510 (found 00 00): readers see no partition table"},
+    {"second_signature_byte_wrong", rule::no_signature,
+     "no 55 aa signature at byte 510 (found 55 00): readers see no partition table"},
+    {"bad_flag_in_an_empty_slot", rule::bad_boot_flag,
+     "slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at all"},
+    {"used_with_size_0", rule::size_zero, "slot 1 has type 83 but size 0"},
+    {"starts_at_0", rule::starts_at_zero,
+     "slot 1 starts at sector 0, over the partition table itself"},
+    {"one_sector_past_the_end", rule::past_disk_end,
+     "slot 1 ends at sector 131072, past the end of the disk (sectors 0-131071)"},
+    {"ends_on_the_last_sector_an_mbr_names", rule::ends_on_last_mbr_sector,
+     "slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size "
+     "in 32 bits, gets 0 and rejects the table"},
+    {"ends_past_it", rule::past_last_mbr_sector,
+     "slot 1 ends at sector 4294969343, past sector 4294967295 (2^32 - 1), the last an MBR can "
+     "name: readers with 32-bit sector numbers cannot reach past it"},
+    {"alignment_in_4096_byte_sectors", rule::unaligned,
+     "slot 3 starts at sector 1600, not on a 1 MiB boundary (a multiple of 256)"},
+    {"same_first_sector", rule::overlap, "slot 1 overlaps slot 2 (sectors 2048-4095)"},
+    {"slots_over_reserved_ranges", rule::over_reserved,
+     "slot 1 lies over reserved sectors 1024-2047"},
+    {"out_of_order", rule::out_of_order,
+     "slot 2 (sector 2048) starts before slot 1 (sector 4096): 7-Zip rejects partitions out of "
+     "disk order"},
+    {"order_ignores_type_00", rule::type_zero_used,
+     "slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it"},
+    {"ee_entry_without_a_gpt", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: no EFI PART signature: Linux makes no partition at all, "
+     "U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 "
+     "on"},
+    {"two_bootable", rule::several_bootable, "slot 2 is marked bootable, and so is slot 1"},
+    {"second_ebr_without_signature", rule::ebr_no_signature,
+     "EBR at sector 69632 (in extended slot 2): no 55 aa signature at byte 510 (found 55 00): "
+     "every reader ends the chain there"},
+    {"link_to_its_own_ebr", rule::chain_loop,
+     "partition 5 (EBR at sector 34816): the link points back to the EBR at sector 34816: the "
+     "chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs"},
+    {"logical_written_as_absolute", rule::logical_outside,
+     "partition 6 (EBR at sector 69632) lies at sectors 141312-200703, outside the extended "
+     "partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there"},
+    {"link_counted_from_its_own_ebr", rule::logical_over_ebr,
+     "partition 5 (EBR at sector 34816) lies over the EBR at sector 65536: writing it destroys the "
+     "chain"},
+    {"link_of_type_83", rule::link_not_extended,
+     "partition 5 (EBR at sector 34816): entry 2, the link, has type 83, not 05 or 0f: Linux makes "
+     "it a partition, EDK2 ends the chain there"},
+    {"link_of_size_0", rule::link_size_zero,
+     "partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the chain there"},
+    {"link_of_type_85", rule::type_85,
+     "partition 5 (EBR at sector 34816): the link has type 85: EDK2 follows only 05 and 0f and "
+     "ends the chain there"},
+    {"partition_in_entry_3", rule::ebr_extra_entry,
+     "partition 6 (EBR at sector 69632): entry 3 is used: EDK2 reads only entry 1, the partition, "
+     "and entry 2, the link"},
+    {"link_before_the_partition", rule::link_before_partition,
+     "partition 5 (EBR at sector 34816): entry 1 is a link (type 05) and entry 2 holds the "
+     "partition: EDK2 follows entry 1 and skips the partition"},
+    {"ebr_with_a_link_and_no_partition", rule::ebr_without_partition,
+     "EBR at sector 34816 (in extended slot 2): a link but no partition in entry 1: EDK2 ends the "
+     "chain there, before the partitions after it"},
+    {"logical_of_size_0", rule::logical_size_zero,
+     "EBR at sector 34816 (in extended slot 2): entry 1 has type 83 but size 0: Linux makes no "
+     "partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the "
+     "chain there"},
+    {"logical_of_type_00", rule::logical_type_zero,
+     "partition 5 (EBR at sector 34816) has type 00 but size 32768: Linux makes it a partition, "
+     "U-Boot and GRUB do not and number the partitions after it differently"},
+    {"logical_at_its_own_ebr", rule::logical_at_ebr,
+     "partition 5 (EBR at sector 34816) starts at its own EBR (first sector 0): its contents "
+     "overwrite the chain"},
+    {"logicals_overlap", rule::link_over_partition,
+     "partition 5 (EBR at sector 34816): the link's sectors take in sectors 69632-76863 of the "
+     "partition: EDK2 reads the first EBR as an MBR, rejects it and makes no logical partition"},
+    {"bad_boot_flag_in_an_ebr", rule::ebr_bad_boot_flag,
+     "partition 5 (EBR at sector 34816): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the "
+     "entry, GRUB reads no partition from there on"},
+    {"two_extended_slots", rule::two_extended,
+     "slot 3 is a second extended partition, after slot 2: U-Boot and GRUB follow only the first "
+     "one's chain"},
+    {"first_link_longer_than_the_extended_slot", rule::first_link_past_extended,
+     "partition 5 (EBR at sector 34816): the link points to sectors 69632-269631, past the end of "
+     "the extended partition in slot 2 (sectors 34816-131071): EDK2 reads the first EBR as an MBR, "
+     "rejects it and makes no logical partition"},
+    {"link_outside_the_extended_slot", rule::link_outside,
+     "partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, outside the "
+     "extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain there"},
+    {"link_past_the_disk", rule::link_past_disk_end,
+     "partition 5 (EBR at sector 34816): the link points to sector 4295002111, past the end of the "
+     "disk (sectors 0-131071)"},
+    {"logicals_out_of_disk_order", rule::out_of_order,
+     "partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 (sector 88064): "
+     "7-Zip rejects partitions out of disk order"},
+    {"chain_longer_than_linux_reads", rule::chain_too_long,
+     "EBR at sector 1062912 (in extended slot 2): the chain goes on past partition 255 or 256 "
+     "EBRs, more than Linux reads"},
+    {"no_disk_identifier", rule::no_disk_identifier,
+     "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so "
+     "/dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's "
+     "root=PARTUUID=00000000-01 still works); write one at byte 440"},
+    {"image_ends_inside_a_sector", rule::partial_sector,
+     "the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are "
+     "not part of the disk, and Raspberry Pi Imager refuses such a file"},
+    {"minix_subpartitions", rule::minix_subpartitions,
+     "slot 1 (type 81) starts with a Minix subpartition table: Linux makes partitions of it from "
+     "partition 5 on, GRUB the same ones as nested partitions, U-Boot none, and EDK2 reads it as "
+     "an MBR of the slot's own, counted from the slot's first sector"},
+    {"gpt_ee_of_another_size", rule::ee_size,
+     "slot 1, the protective entry, has size 100000, not 131071 (the disk's sectors but the first) "
+     "or 4294967295"},
+    {"gpt_ee_not_at_sector_1", rule::ee_not_at_sector_1,
+     "slot 1 has type ee but starts at sector 2, not 1: Linux and EDK2 read no GPT, U-Boot makes "
+     "the ee entry DOS partition 1 over the disk"},
+    {"gpt_ee_in_slot_2", rule::ee_not_first,
+     "slot 2 holds the ee entry: a protective MBR holds it in slot 1"},
+    {"gpt_two_ee_entries", rule::ee_not_first, "slot 2 is a second ee entry, after slot 1"},
+    {"gpt_ee_bootable", rule::ee_boot_flag,
+     "slot 1, the ee entry, has boot flag 80, not 00: EDK2 before 2021 ignores the disk"},
+    {"gpt_primary_entries_crc_wrong", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: the entry array's CRC is wrong: Linux makes no partition "
+     "at all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors "
+     "1 and 2 on"},
+    {"gpt_image_shorter_than_its_gpt", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: last usable sector 262110 past the disk's last, 131071 "
+     "(an image shorter than its GPT says): Linux makes no partition at all, U-Boot boots the "
+     "backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 on"},
+    {"gpt_entry_size_256", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: entry size 256, not 128: Linux makes no partition at "
+     "all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 "
+     "and 2 on"},
+    {"gpt_no_entries", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: an entry count of 0: Linux makes no partition at all, "
+     "U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 "
+     "on"},
+    {"gpt_array_over_4_mib", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: an entry array of 4194432 bytes, over Linux's 4 MiB: "
+     "Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the backup and writes a "
+     "new primary over sectors 1 and 2 on"},
+    {"gpt_array_lba_past_the_disk", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: its entry array at sector 18446744073709551615 runs past "
+     "the disk: Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the backup "
+     "and writes a new primary over sectors 1 and 2 on"},
+    {"gpt_my_lba_wrong", rule::gpt_primary_invalid,
+     "the primary GPT header at sector 1: its own LBA is 2, not 1: Linux makes no partition at "
+     "all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 "
+     "and 2 on"},
+    {"gpt_without_a_backup", rule::gpt_backup_invalid,
+     "the backup GPT header at sector 131071: no EFI PART signature: EDK2 writes a new backup "
+     "there, Linux warns"},
+    {"gpt_alternate_lba_past_the_disk", rule::gpt_backup_invalid,
+     "the backup GPT header at sector 200000: the primary's alternate LBA, 200000, lies past the "
+     "disk's last sector, 131071: EDK2 writes a new backup there, Linux warns"},
+    {"gpt_backup_of_another_disk", rule::gpt_backup_differs,
+     "the backup GPT header at sector 131071 is valid but not the primary's mirror: a reader that "
+     "falls back to it boots another table; Linux warns"},
+    {"gpt_backup_not_at_the_end", rule::gpt_backup_not_at_end,
+     "the backup GPT header is at sector 131071, not at the disk's last sector, 262143: Linux "
+     "warns at every boot and U-Boot's gpt verify fails; sgdisk -e moves it to the end"},
+    {"gpt_of_4096_byte_sectors", rule::gpt_sector_size,
+     "the GPT is laid out for 4096-byte sectors (its header at byte 4096), not for the disk's 512: "
+     "Linux, U-Boot and EDK2 find no GPT; --sector-size 4096 reads it"},
+    {"gpt_partition_over_the_array", rule::gpt_over_partition,
+     "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition "
+     "destroys the GPT"},
+    {"gpt_partition_over_the_array", rule::gpt_entry_outside_usable,
+     "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it"},
+    {"gpt_array_over_a_reserved_loader", rule::over_reserved,
+     "the primary GPT entry array lies over reserved sectors 16-33"},
+    {"gpt_entry_ends_before_it_starts", rule::gpt_entry_reversed,
+     "partition 2 starts at sector 70000, after its last, 69999: EDK2 drops it, Linux and U-Boot "
+     "make a partition that wraps around"},
+    {"gpt_entry_130_of_256", rule::gpt_entry_past_128,
+     "partition 130 is numbered past 128: U-Boot finds partitions by name or UUID up to 128 (56 on "
+     "sunxi)"},
+    {"gpt_entry_300_of_512", rule::gpt_entry_past_128,
+     "partition 300 is numbered past 128: U-Boot finds partitions by name or UUID up to 128 (56 on "
+     "sunxi), Linux makes none past 255"},
+    {"gpt_hidden_partition", rule::gpt_hidden,
+     "partition 2 has attribute bit 1 (no block I/O protocol): firmware is asked to ignore it, and "
+     "EDK2 does"},
+    {"gpt_no_partition_for_the_boot_scan", rule::gpt_no_boot_partition,
+     "no partition numbered 1 to 29 has attribute bit 2 (legacy BIOS bootable) or the EFI system "
+     "type: U-Boot's boot scan finds none"},
+    {"gpt_unique_guid_twice", rule::gpt_guid,
+     "partition 2 has the unique GUID of partition 1: PARTUUID= finds the wrong one"},
+    {"gpt_header_of_96_bytes", rule::gpt_header_size,
+     "the primary GPT header's size is 96, not 92"},
+    {"gpt_revision_2", rule::gpt_revision,
+     "the primary GPT header's revision is 00020000, not 1.0 (00010000): EDK2 from 2026 rejects it "
+     "and rewrites the disk"},
+    {"gpt_array_at_1_mib", rule::gpt_array_placement,
+     "the primary GPT entry array (sectors 2048-2079) is not laid out as the UEFI specification "
+     "lays it out: 16 KiB or more, at sector 2, before the first usable sector"},
+    {"hybrid", rule::hybrid,
+     "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board "
+     "reader uses the GPT, a ROM that reads only the MBR the other entries"},
+    {"hybrid_entry_not_in_the_gpt", rule::hybrid_mismatch,
+     "slot 1 (sectors 2048-34814) of the hybrid MBR is no partition of the GPT: a ROM that reads "
+     "only the MBR reads other sectors than Linux mounts"},
+    {"hybrid_entries_overlap", rule::hybrid_overlap,
+     "slot 1 overlaps slot 3 (sectors 34816-40000): a ROM that reads only the MBR sees overlapping "
+     "partitions, and EDK2's MBR fallback rejects the whole MBR"},
+    {"stale_gpt", rule::stale_gpt,
+     "a valid GPT header at sector 1 behind an MBR without an ee entry: every board reads the MBR, "
+     "while sgdisk refuses the disk and 7-Zip reads the GPT"},
+};
+
+void PrintTo(const message_case& row, std::ostream* out) { *out << row.row; }
+
+class messages : public testing::TestWithParam<message_case> {};
+
+TEST_P(messages, quote_the_finding)
+{
+    const message_case& row = GetParam();
+    const checked_table checked = check_row(row_named(row.row));
+    std::string text;
+    for_each_finding(checked, [&](const finding& found) {
+        if (found.what == row.what && text.empty()) {
+            text = printed([&](std::FILE* out) { print_message(out, found); });
+        }
+    });
+    EXPECT_EQ(text, row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(rows, messages, testing::ValuesIn(message_cases),
+                         [](const auto& row_info) {
+                             return std::string(row_info.param.row) + "_" +
+                                    std::string(::info(row_info.param.what).name);
+                         });
 
 } // namespace
