@@ -231,6 +231,8 @@ void expect_row(const table_case& row)
     });
     EXPECT_EQ(found, row.findings);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
+    // --strict fails on any finding, a warning alone too.
+    EXPECT_EQ(fails(checked, true), !row.findings.empty());
     EXPECT_EQ(checked.check.failure.sector, row.unreadable);
     EXPECT_EQ(checked.check.failure.reason != nullptr, row.unreadable != 0);
     if (row.listed_past_slots) {

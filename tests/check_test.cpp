@@ -471,6 +471,14 @@ const table_case table_cases[] = {
              {rule::hybrid}},
             {three},
             {{0x80, 0x0c, 2048, 37953}, {0, 0xee, 1, 2047}, {0, 0x83, 34816, 32768}}),
+    // The smallest disks: no sector 1 to read a GPT header from, and one.
+    {"disk_of_one_sector", {}, {1}, 0, {}},
+    [] {
+        table_case row = {"stale_gpt_on_a_disk_of_two_sectors", {{0, 0x83, 1, 1}}, {2}, 0,
+                          {{rule::unaligned, 1}, {rule::stale_gpt}}};
+        row.patches = {gpt_image({three}).front()};
+        return row;
+    }(),
     [] {
         // A GPT left behind when the card was partitioned anew as MBR.
         table_case row = gpt_row("stale_gpt", 0, {{rule::stale_gpt}}, {three},
@@ -1028,6 +1036,7 @@ const geometry_case geometry_cases[] = {
     {"part_sector_in_4096", {4096}, 1049600, 0, {fine, 4096, 256, 1049600}},
     {"disk_size_for_a_short_image", {0, 67108864, true}, 20971520, 0, {fine, 512, 131072, 0}},
     {"disk_size_rounded_down", {0, 1048575, true}, 1048576, 0, {fine, 512, 2047, 0}},
+    {"disk_size_of_one_sector", {0, 512, true}, 1048576, 0, {fine, 512, 1, 0}},
     {"disk_size_below_a_sector",
      {4096, 4095, true},
      1048576,

@@ -91,7 +91,8 @@ std::array<gpt_piece, 4> pieces_of(const check_context& check, const gpt_table& 
     if (gpt.primary.problem == gpt_field::none) {
         pieces[1].sectors = array_range(gpt.primary.header, size);
     }
-    if (gpt.backup.read && gpt.backup.problem != gpt_field::alternate_lba) {
+    // No backup is read at an alternate LBA past the disk.
+    if (gpt.backup.read) {
         pieces[2].sectors = {gpt.backup.sector, gpt.backup.sector};
     }
     if (gpt.backup.read && gpt.backup.problem == gpt_field::none) {
