@@ -418,6 +418,69 @@ const table_case boundary_cases[] = {
                      .entry_count = 256}),
             {{1, 2048, 32768}}),
 
+    // Faults a checker could have, each a row that tells it apart.
+    // Entry 3 too is bounded by its link, as entry 4 is.
+    listing(chain("entry_3_one_sector_past_its_link", 1,
+                  {{.what = rule::ebr_extra_entry, .ebr = 69632}},
+                  {{34816, {data5, {0, 0x05, 34816, 30720}}},
+                   {69632, {{}, {}, {0, 0x83, 2048, 28673}}}}),
+            {{5, 36864, 32768}}),
+    // An entry 3 inside a later link that reaches past the extended slot,
+    // but itself past the slot: Linux makes none of it.
+    listing(chain("entry_3_past_the_extended_slot_inside_its_link", 1,
+                  {{rule::ebr_extra_entry, 7, 83968}},
+                  {ebr5,
+                   {69632, {{0, 0x82, 2048, 12288}, {0, 0x05, 49152, 200000}}},
+                   {83968, {{0, 0x83, 2048, 12288}, {}, {0, 0x83, 16384, 40000}}}}),
+            {{5, 36864, 32768}, {6, 71680, 12288}, {7, 86016, 12288}}),
+    // A link in entry 1 and nothing in entry 2 is no partition, not a link
+    // before one.
+    chain("ebr_with_a_link_in_entry_1_alone", 1, {{rule::ebr_without_partition, 0, 34816}},
+          {{34816, {link6}}, ebr6}),
+    chain("ebr_with_a_link_of_size_0_in_entry_1", 1,
+          {{rule::link_size_zero, 0, 34816}, {rule::ebr_without_partition, 0, 34816}},
+          {{34816, {{0, 0x05, 2048, 0}}}}),
+    // A link of size 0 is not followed.
+    listing(chain("link_of_size_0_not_followed", 1, {{rule::link_size_zero, 5, 34816}},
+                  {{34816, {data5, {0, 0x05, 34816, 0}}}, ebr6}),
+            {{5, 36864, 32768}}),
+    // Nothing is walked from an extended slot of size 0 or at sector 0.
+    listing(chain("extended_slot_of_size_0", 1, {{rule::size_zero, 2}}, {ebr5, ebr6},
+                  {boot, {0, 0x0f, 34816, 0}}),
+            {}),
+    listing(chain("extended_slot_at_sector_0", 1, {{rule::starts_at_zero, 1}}, {ebr5, ebr6},
+                  {{0, 0x0f, 0, 2048}, boot}),
+            {}),
+    // Three partitions out of disk order: the last is named with the
+    // earlier one that starts last, not the first that starts after it.
+    chain("logical_named_with_the_earlier_that_starts_last", 0, {{rule::out_of_order, 7, 55296, 6}},
+          {{34816, {{0, 0x83, 36864, 4096}, {0, 0x05, 10240, 20480}}},
+           {45056, {{0, 0x83, 43008, 4096}, {0, 0x05, 20480, 10240}}},
+           {55296, {{0, 0x83, 2048, 4096}}}}),
+    // A Minix subpartition's findings name no EBR.
+    {.name = "minix_subpartition_unaligned",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}, {rule::unaligned, 5}},
+     .ebrs = {{2048, {{0, 0x81, 4097, 2047}}}},
+     .listed_past_slots = {{{5, 4097, 2047}}}},
+    // A hybrid slot as large as a GPT partition that starts elsewhere.
+    gpt_row(
+        "hybrid_slot_the_size_of_a_partition_elsewhere", 1,
+        {{rule::hybrid_mismatch, 1, 0, 0, {4096, 36863}}, {rule::ee_not_first, 2}, {rule::hybrid}},
+        {three}, {{0x80, 0x0c, 4096, 32768}, {0, 0xee, 1, 2047}}),
+    // A GPT disk of two sectors: the primary is read, and lies past it.
+    [] {
+        table_case row = gpt_row("gpt_disk_of_two_sectors", 1,
+                                 {{.what = rule::gpt_primary_invalid,
+                                   .sectors = {1, 1},
+                                   .field = gpt_field::last_usable}},
+                                 {three}, {{0, 0xee, 1, 1}}, {2});
+        row.patches.resize(1);
+        return row;
+    }(),
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

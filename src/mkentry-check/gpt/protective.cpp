@@ -24,7 +24,7 @@ void check_protective_mbr(check_context& check, const mbr_table& mbr)
             continue;
         }
         // A second ee entry may protect the same sectors: both do.
-        if (slot != 1 || first_ee != 0) {
+        if (slot != 1) {
             add(check, {.what = rule::ee_not_first, .at = at_slot(slot), .other = first_ee});
         }
         first_ee = first_ee == 0 ? slot : first_ee;

@@ -204,14 +204,15 @@ std::uint32_t laid_out_for(check_context& check)
     return 0;
 }
 
-// The backup mirrors the primary: the same disk, usable range and array,
-// and the two LBAs swapped.
+// The backup mirrors the primary: the same disk, usable range and array
+// (both of 128-byte entries, or neither is valid), and the two LBAs
+// swapped.
 bool mirrors(const gpt_header& primary, const gpt_header& backup)
 {
     return backup.disk_guid == primary.disk_guid && backup.first_usable == primary.first_usable &&
            backup.last_usable == primary.last_usable && backup.entry_count == primary.entry_count &&
-           backup.entry_size == primary.entry_size && backup.entries_crc == primary.entries_crc &&
-           backup.my_lba == primary.alternate_lba && backup.alternate_lba == primary.my_lba;
+           backup.entries_crc == primary.entries_crc && backup.my_lba == primary.alternate_lba &&
+           backup.alternate_lba == primary.my_lba;
 }
 
 } // namespace

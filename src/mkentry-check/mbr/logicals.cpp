@@ -37,8 +37,8 @@ void check_against_slots(check_context& check, const mbr_table& mbr, std::size_t
     const logical_partition& logical = mbr.logicals[index];
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry& entry = mbr.slots[slot - 1];
-        // The slot that holds it, and every extended slot, may.
-        if (!is_extended(entry.part_type) && !(logical.minix && slot == logical.slot)) {
+        // The slot that holds it, an extended one or a Minix one, may.
+        if (!is_extended(entry.part_type) && slot != logical.slot) {
             check_overlap(check, rule::overlap, place_of(logical), logical.sectors, slot,
                           sectors_of(entry));
         }
