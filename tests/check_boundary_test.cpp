@@ -457,14 +457,6 @@ const table_case boundary_cases[] = {
           {{34816, {{0, 0x83, 36864, 4096}, {0, 0x05, 10240, 20480}}},
            {45056, {{0, 0x83, 43008, 4096}, {0, 0x05, 20480, 10240}}},
            {55296, {{0, 0x83, 2048, 4096}}}}),
-    // A Minix subpartition's findings name no EBR.
-    {.name = "minix_subpartition_unaligned",
-     .slots = {{0, 0x81, 2048, 8192}},
-     .disk = disk,
-     .status = 1,
-     .findings = {{rule::minix_subpartitions, 1, 0, 5}, {rule::unaligned, 5}},
-     .ebrs = {{2048, {{0, 0x81, 4097, 2047}}}},
-     .listed_past_slots = {{{5, 4097, 2047}}}},
     // A hybrid slot as large as a GPT partition that starts elsewhere.
     gpt_row(
         "hybrid_slot_the_size_of_a_partition_elsewhere", 1,
@@ -481,6 +473,28 @@ const table_case boundary_cases[] = {
         return row;
     }(),
 
+    // A Minix slot past the disk is not read; one whose entry 1 is not of
+    // type 81 holds no table, whatever its other entries.
+    {.name = "minix_slot_past_the_disk",
+     .slots = {{0, 0x81, 200704, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::past_disk_end, 1, 0, 0, {200704, 208895}}},
+     .listed_past_slots = {{}}},
+    {.name = "minix_table_needs_type_81_in_entry_1",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 0,
+     .findings = {},
+     .ebrs = {{2048, {{0, 0x83, 4096, 2048}, {0, 0x81, 6144, 2048}}}},
+     .listed_past_slots = {{}}},
+    // Linux makes no Minix subpartition past partition 255.
+    [] {
+        table_case row = chain("minix_past_partition_255", 0, {}, ebr_run(0, 251, part_2048, false),
+                               {boot, long_extended, {0, 0x81, 2035712, 8192}}, disk_8_tib);
+        row.ebrs.push_back({2035712, {{0, 0x81, 2037760, 2048}}});
+        return row;
+    }(),
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

@@ -314,6 +314,14 @@ const table_case table_cases[] = {
               {69632, {{0, 0x82, 2048, 28672}}},
               {100352, {{0, 0x81, 102400, 28672}}}},
      .listed_past_slots = {{{5, 36864, 32768}, {6, 71680, 28672}, {7, 102400, 28672}}}},
+    // A Minix subpartition's findings name no EBR.
+    {.name = "minix_subpartition_unaligned",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}, {rule::unaligned, 5}},
+     .ebrs = {{2048, {{0, 0x81, 4097, 2047}}}},
+     .listed_past_slots = {{{5, 4097, 2047}}}},
     // GPT disks.
     [] {
         table_case row = gpt_row("gpt", 0, {}, {three});
@@ -1002,6 +1010,26 @@ TEST(golden, gpt_findings_json)
 )json");
 }
 
+// A full list keeps every error: the last warning makes room, and the
+// errors after it keep their order.
+TEST(findings, full_list_keeps_every_error)
+{
+    static finding_list list;
+    for (std::uint16_t i = 0; i < 511; ++i) {
+        add(list, {.what = rule::unaligned, .at = at_slot(1), .value = i});
+    }
+    add(list, {.what = rule::overlap, .at = at_slot(1), .other = 2});
+    add(list, {.what = rule::overlap, .at = at_slot(1), .other = 3});
+    add(list, {.what = rule::unaligned, .at = at_slot(1), .value = 511});
+    EXPECT_EQ(list.count, 512U);
+    EXPECT_EQ(list.errors, 2U);
+    EXPECT_EQ(list.warnings, 512U);
+    EXPECT_EQ(list.left_out, 2U);
+    EXPECT_EQ(list.kept[509].value, 509U);
+    EXPECT_EQ(list.kept[510].other, 2U);
+    EXPECT_EQ(list.kept[511].other, 3U);
+}
+
 // The manual page lists every rule under its JSON name, in its section.
 TEST(manual, lists_every_rule_with_its_severity)
 {
@@ -1197,6 +1225,8 @@ const message_case message_cases[] = {
     {"image_ends_inside_a_sector", rule::partial_sector,
      "the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are "
      "not part of the disk, and Raspberry Pi Imager refuses such a file"},
+    {"minix_subpartition_unaligned", rule::unaligned,
+     "partition 5 starts at sector 4097, not on a 1 MiB boundary (a multiple of 2048)"},
     {"minix_subpartitions", rule::minix_subpartitions,
      "slot 1 (type 81) starts with a Minix subpartition table: Linux makes partitions of it from "
      "partition 5 on, GRUB the same ones as nested partitions, U-Boot none, and EDK2 reads it as "

@@ -16,7 +16,8 @@ void print_subject(std::FILE* out, const place& at)
     case subject::logical:
     case subject::gpt_partition:
         print_part(out, at.number, at.kind == subject::gpt_partition);
-        if (at.kind == subject::logical && at.ebr != 0) {
+        // A Minix subpartition has no EBR.
+        if (at.ebr != 0) {
             std::fprintf(out, " (EBR at sector %" PRIu64 ")", at.ebr);
         }
         break;
