@@ -38,10 +38,44 @@ inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 
 // The rules every partition is held to, whatever its table: past the
 // disk's end, over a reserved range, off a 1 MiB boundary. A finding names
-// the partition at where.
-void check_past_disk_end(check_context& check, const place& where, const sector_range& sectors);
-void check_reserved(check_context& check, const place& where, const sector_range& sectors);
-void check_alignment(check_context& check, const place& where, std::uint64_t first);
+// the partition at where. Inline: a chain checks every partition against
+// every other, and most pairs share nothing.
+inline void check_past_disk_end(check_context& check, const place& where,
+                                const sector_range& sectors)
+{
+    if (!is_empty(sectors) && sectors.last >= check.disk.sectors) {
+        add(check, {.what = rule::past_disk_end,
+                    .at = where,
+                    .sectors = sectors,
+                    .bounds = sectors_from(0, check.disk.sectors)});
+    }
+}
+
+inline void check_reserved(check_context& check, const place& where, const sector_range& sectors)
+{
+    for (const sector_range& reserved : check.reserved) {
+        const sector_range both = shared_sectors(sectors, reserved);
+        if (!is_empty(both)) {
+            add(check, {.what = rule::over_reserved, .at = where, .sectors = both});
+        }
+    }
+}
+
+inline void check_alignment(check_context& check, const place& where, std::uint64_t first)
+{
+    const std::uint64_t per_mib = mib / check.disk.sector_size;
+    if (first % per_mib != 0) {
+        add(check, {.what = rule::unaligned, .at = where, .value = first, .wanted = per_mib});
+    }
+}
+
 // Two partitions of one table, named with the other: its number.
-void check_overlap(check_context& check, rule what, const place& where, const sector_range& sectors,
-                   std::uint16_t other, const sector_range& other_sectors);
+inline void check_overlap(check_context& check, rule what, const place& where,
+                          const sector_range& sectors, std::uint16_t other,
+                          const sector_range& other_sectors)
+{
+    const sector_range both = shared_sectors(sectors, other_sectors);
+    if (!is_empty(both)) {
+        add(check, {.what = what, .at = where, .other = other, .sectors = both});
+    }
+}
