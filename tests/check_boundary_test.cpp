@@ -22,6 +22,7 @@ constexpr sector_range around_data5[] = {{36863, 36864}, {69631, 69632}};
 constexpr sector_range around_boot[] = {{2047, 2048}, {34815, 34816}};
 constexpr sector_range around_the_gpt[] = {{0, 1}, {33, 34}, {131038, 131039}, {131070, 131071}};
 constexpr sector_range around_the_arrays_in_4096[] = {{5, 6}, {16378, 16379}};
+constexpr sector_range backup_array_range[] = {{131039, 131070}};
 
 // An extended slot that ends 30720 sectors before the disk does.
 const slot_bytes extended_to_100351 = {0, 0x0f, 34816, 65536};
@@ -493,6 +494,52 @@ const table_case boundary_cases[] = {
         table_case row = chain("minix_past_partition_255", 0, {}, ebr_run(0, 251, part_2048, false),
                                {boot, long_extended, {0, 0x81, 2035712, 8192}}, disk_8_tib);
         row.ebrs.push_back({2035712, {{0, 0x81, 2037760, 2048}}});
+        return row;
+    }(),
+    // An invalid backup's array is no structure of the GPT to keep clear.
+    reserving(
+        gpt_row("gpt_invalid_backups_array_not_kept_clear", 1,
+                {{.what = rule::gpt_backup_invalid,
+                  .sectors = {131071, 131071},
+                  .field = gpt_field::header_crc}},
+                {.partitions = three,
+                 .damage_backup = [](std::vector<std::uint8_t>& header) { header[60] ^= 1; }}),
+        backup_array_range),
+    // An array of one sector at sector 0, over the MBR.
+    gpt_row("gpt_array_over_the_mbr", 1,
+            {{.what = rule::gpt_over_partition, .sectors = {0, 0}},
+             {.what = rule::gpt_array_placement, .sectors = {0, 0}}},
+            {.partitions = three, .entry_count = 4, .entries_lba = 0}),
+    // The backup's array after its header, both past the last usable sector.
+    [] {
+        table_case row = gpt_row(
+            "gpt_backup_array_after_its_header", 0,
+            {{.what = rule::gpt_array_placement, .sectors = {131040, 131071}},
+             {.what = rule::gpt_backup_not_at_end, .sectors = {131039, 131039}}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { put_le(header, 32, 131039, 8); },
+             .edit_backup =
+                 [](std::vector<std::uint8_t>& header) {
+                     put_le(header, 24, 131039, 8);
+                     put_le(header, 72, 131040, 8);
+                 }});
+        row.patches[2].offset = std::uint64_t{131040} * 512;
+        row.patches[3].offset = std::uint64_t{131039} * 512;
+        return row;
+    }(),
+    // A second ee entry elsewhere: the first is at sector 1.
+    gpt_row("gpt_second_ee_entry_not_at_sector_1", 0, {{rule::ee_not_first, 2, 0, 1}}, {three},
+            {protective, {0, 0xee, 4096, 100}}),
+    // A GPT left behind on a disk of 4096-byte sectors.
+    [] {
+        table_case row = {"stale_gpt_in_4096_byte_sectors",
+                          {{0, 0x83, 256, 4096}},
+                          disk_4k,
+                          0,
+                          {{rule::stale_gpt}}};
+        row.patches = {
+            gpt_image({.partitions = {{esp, 256, 4351}}, .sectors = 16384, .sector_size = 4096})
+                .front()};
         return row;
     }(),
     // Linux counts a Minix table in 512-byte sectors on any disk.
