@@ -542,6 +542,65 @@ const table_case boundary_cases[] = {
                 .front()};
         return row;
     }(),
+    // A valid backup with another usable range, or the right array behind
+    // the wrong CRC.
+    gpt_row(
+        "gpt_backup_of_another_usable_range", 0,
+        {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
+        {.partitions = three,
+         .edit_backup = [](std::vector<std::uint8_t>& header) { put_le(header, 48, 131037, 8); }}),
+    gpt_row("gpt_backup_entries_crc_field_wrong", 1,
+            {{.what = rule::gpt_backup_invalid,
+              .sectors = {131071, 131071},
+              .field = gpt_field::array_crc}},
+            {.partitions = three,
+             .edit_backup = [](std::vector<std::uint8_t>& header) { header[88] ^= 1; }}),
+    // Boot code in a first EBR without entries: still an empty extended
+    // partition.
+    [] {
+        table_case row = listing(chain("first_ebr_with_boot_code_only", 0, {}, {}), {});
+        row.patches = {{34816 * 512 + 440, {0x12}}};
+        return row;
+    }(),
+    // Entry 3 from the extended partition's first sector is inside it.
+    listing(chain("entry_3_at_the_extended_slots_first_sector", 1,
+                  {{rule::ebr_extra_entry, 5, 34816},
+                   {rule::logical_at_ebr, 6, 34816},
+                   {rule::out_of_order, 6, 34816, 5}},
+                  {{34816, {data5, {}, {0, 0x83, 0, 2048}}}}),
+            {{5, 36864, 32768}, {6, 34816, 2048}}),
+    // A logical partition over slot 4, and a Minix table in slot 4.
+    chain("logical_over_slot_4", 1,
+          {{rule::overlap, 2, 0, 4, {100000, 109999}},
+           {rule::overlap, 6, 69632, 4, {100000, 109999}},
+           {rule::unaligned, 4}},
+          {ebr5, ebr6}, {boot, extended, {}, {0, 0x83, 100000, 10000}}),
+    {.name = "minix_in_slot_4",
+     .slots = {{}, {}, {}, {0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 4, 0, 5}},
+     .ebrs = {{2048, {{0, 0x81, 4096, 2048}}}},
+     .listed_past_slots = {{{5, 4096, 2048}}}},
+    // A Minix slot of size 0 holds no table; a subpartition at sector 0
+    // has no EBR to start at.
+    {.name = "minix_slot_of_size_0",
+     .slots = {{0, 0x81, 2048, 0}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::size_zero, 1}},
+     .ebrs = {{2048, {{0, 0x81, 4096, 2048}}}},
+     .listed_past_slots = {{}}},
+    {.name = "minix_subpartition_at_sector_0",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}},
+     .ebrs = {{2048, {{0, 0x81, 0, 2048}}}},
+     .listed_past_slots = {{{5, 0, 2048}}}},
+    // A hybrid's ee entry may cover its other entries, in any slot.
+    gpt_row("hybrid_ee_over_the_other_entry", 0, {{rule::ee_not_first, 2}, {rule::hybrid}}, {three},
+            {{0x80, 0x0c, 2048, 32768}, protective}),
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

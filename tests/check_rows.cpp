@@ -172,8 +172,8 @@ sector_bytes sector_of(const std::vector<slot_bytes>& slots, std::uint32_t ident
     return sector;
 }
 
-// The disk of a row, held in memory: its EBRs and its patches, zeros
-// elsewhere.
+// The disk of a row, held in memory: its first sector, its EBRs and its
+// patches, zeros elsewhere.
 const char* read_row(const void* memory, std::uint64_t offset, std::span<std::uint8_t> out)
 {
     const auto& row = *static_cast<const table_case*>(memory);
@@ -185,6 +185,9 @@ const char* read_row(const void* memory, std::uint64_t offset, std::span<std::ui
         return "Input/output error";
     }
     sector_bytes bytes{};
+    if (sector == 0) {
+        bytes = sector_of(row.slots, row.identifier, row.signature);
+    }
     if (row.endless) {
         const auto next = static_cast<std::uint32_t>(sector - 34816 + 4096);
         bytes = sector_of({{0, 0x83, 2048, 2048}, {0, 0x05, next, 4096}}, 0, {0x55, 0xaa});

@@ -43,7 +43,8 @@ inline constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
 inline void check_past_disk_end(check_context& check, const place& where,
                                 const sector_range& sectors)
 {
-    if (!is_empty(sectors) && sectors.last >= check.disk.sectors) {
+    // An empty range ends at sector 0, on every disk.
+    if (sectors.last >= check.disk.sectors) {
         add(check, {.what = rule::past_disk_end,
                     .at = where,
                     .sectors = sectors,
