@@ -601,6 +601,63 @@ const table_case boundary_cases[] = {
     // A hybrid's ee entry may cover its other entries, in any slot.
     gpt_row("hybrid_ee_over_the_other_entry", 0, {{rule::ee_not_first, 2}, {rule::hybrid}}, {three},
             {{0x80, 0x0c, 2048, 32768}, protective}),
+    // A GPT disk of one sector: no header is read, none past the disk.
+    gpt_row("gpt_disk_of_one_sector", 1,
+            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::signature}},
+            {three}, {{0, 0xee, 1, 0}}, {1}),
+    // A backup whose array differs from the primary's in its first byte
+    // alone, behind the primary's CRC.
+    [] {
+        table_case row = gpt_row("gpt_backup_array_differs_in_its_first_byte", 1,
+                                 {{.what = rule::gpt_backup_invalid,
+                                   .sectors = {131071, 131071},
+                                   .field = gpt_field::array_crc}},
+                                 {three});
+        row.patches[2].bytes[0] ^= 1;
+        return row;
+    }(),
+    // Only an entry 1 with a type is a partition a first link may lie over.
+    chain("first_link_over_a_type_00_entry", 1,
+          {{rule::logical_type_zero, 5, 34816},
+           {rule::logical_over_ebr, 5, 34816, 0, {69632, 69632}},
+           {rule::overlap, 6, 69632, 5, {71680, 76863}}},
+          {{34816, {{0, 0x00, 2048, 40000}, link6}}, ebr6}),
+    // An extended slot that starts on the disk's end is not walked.
+    listing(chain("extended_slot_from_the_disks_end", 1,
+                  {{rule::past_disk_end, 2, 0, 0, {131072, 133119}}}, {},
+                  {boot, {0, 0x0f, 131072, 2048}}),
+            {}),
+    // Two logical partitions of one first sector: not out of order.
+    chain("logicals_of_one_first_sector", 1,
+          {{rule::link_over_partition, 5, 34816, 0, {36864, 38911}},
+           {rule::overlap, 6, 35840, 5, {36864, 38911}}},
+          {{34816, {{0, 0x83, 2048, 2048}, {0, 0x05, 1024, 4096}}},
+           {35840, {{0, 0x83, 1024, 2048}}}}),
+    // Three partitions, the second before the first and the third before
+    // both: each is named with the one that starts last.
+    chain("logicals_named_with_the_one_that_starts_last", 0,
+          {{rule::out_of_order, 6, 45056, 5}, {rule::out_of_order, 7, 55296, 5}},
+          {{34816, {{0, 0x83, 53248, 4096}, {0, 0x05, 10240, 20480}}},
+           {45056, {{0, 0x83, 26624, 4096}, {0, 0x05, 20480, 10240}}},
+           {55296, {{0, 0x83, 2048, 4096}}}}),
+    // A Minix subpartition may reach past its slot, and lie over an EBR.
+    {.name = "minix_subpartition_past_its_slot",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}},
+     .ebrs = {{2048, {{0, 0x81, 4096, 8192}}}},
+     .listed_past_slots = {{{5, 4096, 8192}}}},
+    {.name = "minix_subpartition_over_the_first_ebr",
+     .slots = {boot, {0, 0x0f, 34816, 65536}, {0, 0x81, 100352, 30720}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 3, 0, 6},
+                  {rule::logical_over_ebr, 6, 0, 0, {34816, 34816}},
+                  {rule::out_of_order, 6, 0, 5}},
+     .ebrs = {{34816, {data5}}, {100352, {{0, 0x81, 34816, 1024}}}},
+     .listed_past_slots = {{{5, 36864, 32768}, {6, 34816, 1024}}}},
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

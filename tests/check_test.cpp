@@ -1065,6 +1065,7 @@ const geometry_case geometry_cases[] = {
     {"disk_size_for_a_short_image", {0, 67108864, true}, 20971520, 0, {fine, 512, 131072, 0}},
     {"disk_size_rounded_down", {0, 1048575, true}, 1048576, 0, {fine, 512, 2047, 0}},
     {"disk_size_of_one_sector", {0, 512, true}, 1048576, 0, {fine, 512, 1, 0}},
+    {"image_of_one_sector", {}, 512, 0, {fine, 512, 1, 0}},
     {"disk_size_below_a_sector",
      {4096, 4095, true},
      1048576,

@@ -26,11 +26,9 @@ constexpr sector_range sectors_from(std::uint64_t first, std::uint64_t size)
     return size == 0 ? no_sectors : sector_range{first, first + size - 1};
 }
 
+// Empty when either is: the larger first lies past the smaller last.
 constexpr sector_range shared_sectors(const sector_range& one, const sector_range& other)
 {
-    if (is_empty(one) || is_empty(other)) {
-        return no_sectors;
-    }
     return {std::max(one.first, other.first), std::min(one.last, other.last)};
 }
 

@@ -95,7 +95,7 @@ std::array<gpt_piece, 4> pieces_of(const check_context& check, const gpt_table& 
     if (gpt.backup.read) {
         pieces[2].sectors = {gpt.backup.sector, gpt.backup.sector};
     }
-    if (gpt.backup.read && gpt.backup.problem == gpt_field::none) {
+    if (gpt.backup.problem == gpt_field::none) {
         pieces[3].sectors = array_range(gpt.backup.header, size);
     }
     return pieces;

@@ -204,14 +204,13 @@ std::uint32_t laid_out_for(check_context& check)
     return 0;
 }
 
-// The backup mirrors the primary: the same disk, usable range and array
-// (both of 128-byte entries, or neither is valid), and the two LBAs
-// swapped.
+// The backup's header mirrors the primary's: the same disk and usable
+// range, and the two LBAs swapped. Whether the arrays are the same is
+// asked of the arrays.
 bool mirrors(const gpt_header& primary, const gpt_header& backup)
 {
     return backup.disk_guid == primary.disk_guid && backup.first_usable == primary.first_usable &&
-           backup.last_usable == primary.last_usable && backup.entry_count == primary.entry_count &&
-           backup.entries_crc == primary.entries_crc && backup.my_lba == primary.alternate_lba &&
+           backup.last_usable == primary.last_usable && backup.my_lba == primary.alternate_lba &&
            backup.alternate_lba == primary.my_lba;
 }
 
@@ -234,6 +233,7 @@ gpt_field form_problem(std::span<const std::uint8_t> sector, const gpt_header& h
 
 void read_gpt(check_context& check, gpt_table& gpt)
 {
+    gpt.primary.sector = 1; // where it belongs, on a disk of one sector too
     if (check.disk.sectors < 2 || !read_listed(check, gpt, 1, gpt.primary)) {
         return;
     }
@@ -265,6 +265,5 @@ void read_gpt(check_context& check, gpt_table& gpt)
     if (check.failure.reason != nullptr || (!same && !check_array(check, nullptr, backup))) {
         return;
     }
-    gpt.backup_differs =
-        backup.problem == gpt_field::none && (!same || !mirrors(primary, backup.header));
+    gpt.backup_differs = !same || !mirrors(primary, backup.header);
 }
