@@ -658,6 +658,39 @@ const table_case boundary_cases[] = {
      .ebrs = {{34816, {data5}}, {100352, {{0, 0x81, 34816, 1024}}}},
      .listed_past_slots = {{{5, 36864, 32768}, {6, 34816, 1024}}}},
 
+    // Only a slot of type 81 holds a Minix table, and all four of its
+    // entries count.
+    {.name = "minix_table_in_a_linux_slot",
+     .slots = {{0, 0x83, 2048, 8192}},
+     .disk = disk,
+     .status = 0,
+     .findings = {},
+     .ebrs = {{2048, {{0, 0x81, 4096, 2048}}}},
+     .listed_past_slots = {{}}},
+    {.name = "minix_table_of_four_entries",
+     .slots = {{0, 0x81, 2048, 10240}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::minix_subpartitions, 1, 0, 5}},
+     .ebrs = {{2048,
+               {{0, 0x81, 4096, 2048},
+                {0, 0x81, 6144, 2048},
+                {0, 0x81, 8192, 2048},
+                {0, 0x81, 10240, 2048}}}},
+     .listed_past_slots = {{{5, 4096, 2048}, {6, 6144, 2048}, {7, 8192, 2048}, {8, 10240, 2048}}}},
+    // Of two earlier slots that start alike, the first is named; slot 4
+    // counts among the bootable ones.
+    {"out_of_order_names_the_first_of_two_that_start_alike",
+     {{0, 0x83, 4096, 2048}, {0, 0x83, 4096, 2048}, {0, 0x83, 2048, 2048}},
+     disk,
+     1,
+     {{rule::overlap, 1, 0, 2, {4096, 6143}}, {rule::out_of_order, 3, 0, 1}}},
+    {"bootable_slots_1_and_4",
+     {{0x80, 0x0c, 2048, 2048}, {}, {}, {0x80, 0x83, 4096, 2048}},
+     disk,
+     0,
+     {{rule::several_bootable, 4, 0, 1}}},
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

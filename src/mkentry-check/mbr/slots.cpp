@@ -12,16 +12,14 @@ namespace {
 // numbers in 32 bits.
 constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
 
-// Beside a GPT, the ee entry has rules of its own.
-bool is_protective(const partition_entry& entry, mbr_role role)
-{
-    return role == mbr_role::beside_gpt && entry.part_type == ee_type;
-}
+// Beside a GPT, the ee entry has rules of its own; an MBR of its own has
+// none, or it would be a GPT disk's.
+bool is_protective(const partition_entry& entry) { return entry.part_type == ee_type; }
 
 void check_slot(check_context& check, const partition_entry& entry, std::uint8_t slot,
                 mbr_role role)
 {
-    if (is_protective(entry, role)) {
+    if (is_protective(entry)) {
         return;
     }
     const place here = at_slot(slot);
@@ -63,7 +61,7 @@ void check_overlaps(check_context& check, const mbr_table& mbr, std::uint8_t slo
     const partition_entry& entry = mbr.slots[slot - 1];
     for (std::uint8_t other = 1; other < slot; ++other) {
         const partition_entry& earlier = mbr.slots[other - 1];
-        if (!is_protective(entry, role) && !is_protective(earlier, role)) {
+        if (!is_protective(entry) && !is_protective(earlier)) {
             check_overlap(check, what, at_slot(other), sectors_of(earlier), slot,
                           sectors_of(entry));
         }
