@@ -104,11 +104,6 @@ constexpr reader operator|(reader one, reader other)
     return static_cast<reader>(static_cast<unsigned>(one) | static_cast<unsigned>(other));
 }
 
-constexpr bool concerns(reader set, reader one)
-{
-    return (static_cast<unsigned>(set) & static_cast<unsigned>(one)) != 0;
-}
-
 inline constexpr reader every_reader =
     reader::linux_kernel | reader::u_boot | reader::edk2 | reader::grub;
 
