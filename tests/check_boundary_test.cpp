@@ -691,6 +691,35 @@ const table_case boundary_cases[] = {
      0,
      {{rule::several_bootable, 4, 0, 1}}},
 
+    // A backup of another first usable sector.
+    gpt_row("gpt_backup_of_another_first_usable_sector", 0,
+            {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
+            {.partitions = three,
+             .edit_backup = [](std::vector<std::uint8_t>& header) { put_le(header, 40, 35, 8); }}),
+    // Of two earlier logicals that start alike, the first is named.
+    chain("logical_named_with_the_first_of_two_that_start_alike", 1,
+          {{rule::link_over_partition, 5, 34816, 0, {36864, 38911}},
+           {rule::overlap, 6, 35840, 5, {36864, 38911}},
+           {rule::out_of_order, 7, 35328, 5},
+           {rule::unaligned, 7, 35328}},
+          {{34816, {{0, 0x83, 2048, 2048}, {0, 0x05, 1024, 4096}}},
+           {35840, {{0, 0x83, 1024, 2048}, {0, 0x05, 512, 1024}}},
+           {35328, {{0, 0x83, 256, 256}}}}),
+    // A logical partition over slot 1.
+    chain("logical_over_slot_1", 1,
+          {{rule::overlap, 1, 0, 2, {100000, 109999}},
+           {rule::overlap, 6, 69632, 1, {100000, 109999}},
+           {rule::unaligned, 1},
+           {rule::out_of_order, 2, 0, 1}},
+          {ebr5, ebr6}, {{0, 0x83, 100000, 10000}, extended}),
+    // A signature whose first byte is wrong: no chain is walked.
+    [] {
+        table_case row = listing(
+            chain("first_signature_byte_wrong", 1, {{rule::no_signature}}, {ebr5, ebr6}), {});
+        row.signature = {0, 0xaa};
+        return row;
+    }(),
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},
@@ -700,6 +729,12 @@ const table_case boundary_cases[] = {
      .ebrs = {{2048, {{0, 0x81, 32768, 16384}}}},
      .listed_past_slots = {{{5, 4096, 2048}}}},
 };
+
+} // namespace
+
+std::span<const table_case> boundary_rows() { return boundary_cases; }
+
+namespace {
 
 class boundaries : public testing::TestWithParam<table_case> {};
 

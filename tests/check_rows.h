@@ -175,6 +175,9 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt);
 void put_le(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, int size);
 void set_u32(std::vector<std::uint8_t>& header, std::size_t at, std::uint32_t value);
 
+// The rows of tests/check_boundary_test.cpp, for the tests of other files.
+std::span<const table_case> boundary_rows();
+
 // The table as mkentry-check reads it from a row's disk.
 checked_table check_row(const table_case& row);
 

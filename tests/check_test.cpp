@@ -502,10 +502,16 @@ TEST_P(table, status_and_findings) { expect_row(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(rows, table, testing::ValuesIn(table_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
 
+// A row of this file's table or of the boundaries'.
 const table_case& row_named(std::string_view name)
 {
-    return *std::find_if(std::begin(table_cases), std::end(table_cases),
-                         [&](const table_case& row) { return row.name == name; });
+    const auto named = [&](const table_case& row) { return row.name == name; };
+    const auto* found = std::find_if(std::begin(table_cases), std::end(table_cases), named);
+    if (found != std::end(table_cases)) {
+        return *found;
+    }
+    const std::span<const table_case> more = boundary_rows();
+    return *std::find_if(more.begin(), more.end(), named);
 }
 
 // Linux numbers partitions on past the four slots, and forms PARTUUIDs
@@ -1226,6 +1232,12 @@ const message_case message_cases[] = {
     {"image_ends_inside_a_sector", rule::partial_sector,
      "the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are "
      "not part of the disk, and Raspberry Pi Imager refuses such a file"},
+    {"gpt_entry_256_of_256", rule::gpt_entry_past_128,
+     "partition 256 is numbered past 128: U-Boot finds partitions by name or UUID up to 128 (56 on "
+     "sunxi), Linux makes none past 255"},
+    {"gpt_entry_255_of_256", rule::gpt_entry_past_128,
+     "partition 255 is numbered past 128: U-Boot finds partitions by name or UUID up to 128 (56 on "
+     "sunxi)"},
     {"minix_subpartition_unaligned", rule::unaligned,
      "partition 5 starts at sector 4097, not on a 1 MiB boundary (a multiple of 2048)"},
     {"minix_subpartitions", rule::minix_subpartitions,

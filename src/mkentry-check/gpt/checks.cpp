@@ -59,7 +59,8 @@ finding invalid_header(const check_context& check, const gpt_header_read& read, 
 void check_headers(check_context& check, const gpt_table& gpt)
 {
     const gpt_header_read& primary = gpt.primary;
-    if (primary.problem == gpt_field::signature && gpt.laid_out_for != 0) {
+    // Only a primary without a signature is looked for elsewhere.
+    if (gpt.laid_out_for != 0) {
         add(check, {.what = rule::gpt_sector_size,
                     .at = at_disk(),
                     .value = gpt.laid_out_for,

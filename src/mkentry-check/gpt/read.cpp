@@ -205,13 +205,13 @@ std::uint32_t laid_out_for(check_context& check)
 }
 
 // The backup's header mirrors the primary's: the same disk and usable
-// range, and the two LBAs swapped. Whether the arrays are the same is
-// asked of the arrays.
+// range, and its alternate LBA the primary's own. It was read at the
+// primary's alternate LBA, which is its own LBA too, or it is not valid;
+// whether the arrays are the same is asked of the arrays.
 bool mirrors(const gpt_header& primary, const gpt_header& backup)
 {
     return backup.disk_guid == primary.disk_guid && backup.first_usable == primary.first_usable &&
-           backup.last_usable == primary.last_usable && backup.my_lba == primary.alternate_lba &&
-           backup.alternate_lba == primary.my_lba;
+           backup.last_usable == primary.last_usable && backup.alternate_lba == primary.my_lba;
 }
 
 } // namespace
