@@ -720,6 +720,11 @@ const table_case boundary_cases[] = {
         return row;
     }(),
 
+    // Beside a GPT, a used slot's flag is read as an MBR's is.
+    gpt_row("hybrid_slot_with_flag_01", 1,
+            {{rule::bad_boot_flag, 1}, {rule::ee_not_first, 2}, {rule::hybrid}}, {three},
+            {{0x01, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}}),
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},
