@@ -23,6 +23,7 @@ constexpr sector_range around_boot[] = {{2047, 2048}, {34815, 34816}};
 constexpr sector_range around_the_gpt[] = {{0, 1}, {33, 34}, {131038, 131039}, {131070, 131071}};
 constexpr sector_range around_the_arrays_in_4096[] = {{5, 6}, {16378, 16379}};
 constexpr sector_range backup_array_range[] = {{131039, 131070}};
+constexpr sector_range sector_2[] = {{2, 2}};
 
 // An extended slot that ends 30720 sectors before the disk does.
 const slot_bytes extended_to_100351 = {0, 0x0f, 34816, 65536};
@@ -724,6 +725,27 @@ const table_case boundary_cases[] = {
     gpt_row("hybrid_slot_with_flag_01", 1,
             {{rule::bad_boot_flag, 1}, {rule::ee_not_first, 2}, {rule::hybrid}}, {three},
             {{0x01, 0x0c, 2048, 32768}, {0, 0xee, 1, 2047}}),
+
+    // A reserved sector on the array's first: the header beside it is clear.
+    reserving(gpt_row("gpt_reserved_sector_2", 1,
+                      {{.what = rule::over_reserved, .sectors = {2, 2}}}, {three}),
+              sector_2),
+    // An array of 64 entries at sector 2, before the first usable sector:
+    // laid out as the UEFI specification does not, for its size alone.
+    gpt_row("gpt_array_of_64_entries", 0, {{.what = rule::gpt_array_placement, .sectors = {2, 17}}},
+            {.partitions = three, .entry_count = 64}),
+    // Two partitions without a unique GUID: each has none, neither the
+    // other's.
+    gpt_row("gpt_two_partitions_without_a_unique_guid", 0,
+            {{rule::gpt_guid, 1}, {rule::gpt_guid, 2}},
+            {.partitions = {{esp, 2048, 34815, attribute_legacy_bootable, "", 0, no_unique_guid},
+                            {linux_data, 34816, 67583, 0, "", 0, no_unique_guid}}}),
+    // The ee entry in slot 4.
+    gpt_row("gpt_ee_in_slot_4", 0, {{rule::ee_not_first, 4}}, {three}, {{}, {}, {}, protective}),
+    // A valid backup of another array.
+    gpt_row("gpt_backup_of_another_array", 0,
+            {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
+            {.partitions = three, .changed_backup_entry_byte = 300}),
 
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",

@@ -97,9 +97,11 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt)
         put_le(array, at + 127, 0, 1); // inside the array
         std::copy(partition.type.begin(), partition.type.end(),
                   array.begin() + static_cast<std::ptrdiff_t>(at));
-        array[at + 16] =
-            partition.unique != 0 ? partition.unique : static_cast<std::uint8_t>(index + 1);
-        array[at + 31] = 0xaa;
+        if (partition.unique != no_unique_guid) {
+            array[at + 16] =
+                partition.unique != 0 ? partition.unique : static_cast<std::uint8_t>(index + 1);
+            array[at + 31] = 0xaa;
+        }
         put_le(array, at + 32, partition.first, 8);
         put_le(array, at + 40, partition.last, 8);
         put_le(array, at + 48, partition.attributes, 8);
@@ -124,9 +126,15 @@ std::vector<patch> gpt_image(const gpt_bytes& gpt)
         patches[1].bytes[gpt.damaged_entry_byte] ^= 1;
     }
     if (gpt.backup) {
-        patches.push_back({backup_entries * gpt.sector_size, array});
-        patches.push_back({last * gpt.sector_size,
-                           header_sector(gpt, last, 1, backup_entries, crc, gpt.edit_backup)});
+        // A backup of its own array, with its own CRC, where one byte differs.
+        std::vector<std::uint8_t> backup_array = array;
+        if (gpt.changed_backup_entry_byte != 0) {
+            backup_array[gpt.changed_backup_entry_byte] ^= 1;
+        }
+        const std::uint32_t backup_crc = bitwise_crc32(backup_array);
+        patches.push_back({backup_entries * gpt.sector_size, backup_array});
+        patches.push_back({last * gpt.sector_size, header_sector(gpt, last, 1, backup_entries,
+                                                                 backup_crc, gpt.edit_backup)});
         if (gpt.damaged_backup_entry_byte != 0) {
             patches[2].bytes[gpt.damaged_backup_entry_byte] ^= 1;
         }

@@ -127,6 +127,9 @@ table_case chain(const char* name, int status, std::vector<expected> findings,
 // A GPT as partitioning tools lay it out: the header at sector 1, 128
 // entries from sector 2, and their backup at the disk's end. Its CRCs are
 // taken bit by bit here, apart from the checker's.
+// A unique GUID of zeros, in place of its first byte.
+inline constexpr std::uint8_t no_unique_guid = 0xff;
+
 struct gpt_partition_bytes {
     guid type;
     std::uint64_t first;
@@ -153,6 +156,7 @@ struct gpt_bytes {
     std::size_t damaged_entry_byte = 0;        // a byte of the primary array flipped, if not 0
     header_edit damage_backup = nullptr;       // the backup after its CRC
     std::size_t damaged_backup_entry_byte = 0; // a byte of the backup array flipped, if not 0
+    std::size_t changed_backup_entry_byte = 0; // the same, with the backup's CRC kept right
 };
 
 inline const guid esp = guid_of("C12A7328-F81F-11D2-BA4B-00A0C93EC93B");
