@@ -747,6 +747,29 @@ const table_case boundary_cases[] = {
             {{.what = rule::gpt_backup_differs, .sectors = {131071, 131071}}},
             {.partitions = three, .changed_backup_entry_byte = 300}),
 
+    // A Minix slot from the disk's end is not read; a Minix table needs its
+    // 55 aa.
+    {.name = "minix_slot_from_the_disks_end",
+     .slots = {{0, 0x81, 131072, 8192}},
+     .disk = disk,
+     .status = 1,
+     .findings = {{rule::past_disk_end, 1, 0, 0, {131072, 139263}}},
+     .listed_past_slots = {{}}},
+    {.name = "minix_table_without_its_signature",
+     .slots = {{0, 0x81, 2048, 8192}},
+     .disk = disk,
+     .status = 0,
+     .findings = {},
+     .ebrs = {{2048, {{0, 0x81, 4096, 2048}}, {0, 0}}},
+     .listed_past_slots = {{}}},
+    // The signature's bytes the wrong way round.
+    {"signature_bytes_swapped",
+     {{0, 0x83, 2048, 2048}},
+     disk,
+     1,
+     {{rule::no_signature}},
+     {0xaa, 0x55}},
+
     // Linux counts a Minix table in 512-byte sectors on any disk.
     {.name = "minix_subpartitions_in_4096_byte_sectors",
      .slots = {{0, 0x81, 2048, 8192}},

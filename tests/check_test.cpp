@@ -1238,6 +1238,8 @@ const message_case message_cases[] = {
     {"gpt_entry_255_of_256", rule::gpt_entry_past_128,
      "partition 255 is numbered past 128: U-Boot finds partitions by name or UUID up to 128 (56 on "
      "sunxi)"},
+    {"signature_bytes_swapped", rule::no_signature,
+     "no 55 aa signature at byte 510 (found aa 55): readers see no partition table"},
     {"minix_subpartition_unaligned", rule::unaligned,
      "partition 5 starts at sector 4097, not on a 1 MiB boundary (a multiple of 2048)"},
     {"minix_subpartitions", rule::minix_subpartitions,

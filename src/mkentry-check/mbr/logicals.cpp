@@ -24,8 +24,8 @@ std::size_t latest_after(const mbr_table& mbr, std::size_t index)
     std::size_t latest = index;
     for (std::size_t i = 0; i < index; ++i) {
         const std::uint64_t first = mbr.logicals[i].sectors.first;
-        if (first > sectors.first &&
-            (latest == index || first > mbr.logicals[latest].sectors.first)) {
+        // While none is found, latest is index itself, which starts at sectors.first.
+        if (first > sectors.first && first > mbr.logicals[latest].sectors.first) {
             latest = i;
         }
     }
