@@ -731,7 +731,7 @@ const table_case boundary_cases[] = {
                       {{.what = rule::over_reserved, .sectors = {2, 2}}}, {three}),
               sector_2),
     // An array of 64 entries at sector 2, before the first usable sector:
-    // laid out as the UEFI specification does not, for its size alone.
+    // 8 KiB, under the 16 KiB UEFI asks for.
     gpt_row("gpt_array_of_64_entries", 0, {{.what = rule::gpt_array_placement, .sectors = {2, 17}}},
             {.partitions = three, .entry_count = 64}),
     // Two partitions without a unique GUID: each has none, neither the
