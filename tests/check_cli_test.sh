@@ -262,6 +262,7 @@ part boot type      first    sectors       last partuuid
    2   00   83          0   16777216   16777215 5eed0001-02
    3   00   00          0          0          -
    4   00   00          0          0          -
+reader: EDK2 makes none
 error: slot 2 starts at sector 0, over the partition table itself
 error: slot 1 overlaps slot 2 (sectors 2048-16777215)
 warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size in 32 bits, gets 0 and rejects the table

@@ -228,6 +228,22 @@ checked_table check_row(const table_case& row)
                        row.disk.reserved, {read_row, &row});
 }
 
+// No reader's model differs from the table as written without a finding
+// whose rule names that reader.
+void expect_readers_named(const checked_table& checked)
+{
+    unsigned named = 0;
+    for_each_finding(checked, [&](const finding& each) {
+        named |= static_cast<unsigned>(info(each.what).level.readers);
+    });
+    constexpr std::array<const char*, board_count> names = {"linux", "u-boot", "edk2", "grub"};
+    for (const board which : boards) {
+        const unsigned bit = 1U << static_cast<unsigned>(which);
+        EXPECT_TRUE((checked.differing & bit) == 0 || (named & bit) != 0)
+            << names[static_cast<std::size_t>(which)] << " differs, and no finding names it";
+    }
+}
+
 void expect_row(const table_case& row)
 {
     const checked_table checked = check_row(row);
@@ -241,6 +257,7 @@ void expect_row(const table_case& row)
                          row.quoted ? each.value : 0});
     });
     EXPECT_EQ(found, row.findings);
+    expect_readers_named(checked);
     EXPECT_EQ(fails(checked, false) ? 1 : 0, row.status);
     // --strict fails on any finding, a warning alone too.
     EXPECT_EQ(fails(checked, true), !row.findings.empty());

@@ -51,7 +51,7 @@ struct expected {
     std::uint16_t part = 0;
     std::uint64_t ebr = 0;
     std::uint16_t other = 0;
-    sector_range sectors = {0, 0};
+    sector_range sectors = no_sectors;
     gpt_field field = gpt_field::none; // a GPT header's broken rule
     std::uint8_t entry = 0;            // the EBR's entry it names, 1-4: see quoted
     std::uint64_t value = 0;           // the number it quotes (a flag, a size): see quoted

@@ -570,6 +570,7 @@ part boot type      first    sectors       last partuuid
    2   00   83      30720       2048      32767 00000000-02
    3   00   83       1000         24       1023 00000000-03
    4   00   00          0          0          -
+reader: EDK2 makes none
 error: slot 1 overlaps slot 2 (sectors 30720-32767)
 warning: slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)
 warning: slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order
@@ -590,6 +591,8 @@ part boot type      first    sectors       last partuuid               ebr
    3   00   05      65536      65536     131071 5eed0022-03
    4   00   00          0          0          -
    5   01   83      67584      30720      98303 5eed0022-05          65536
+reader: U-Boot makes 1 at 2048 size 32768, 3 at 65536 size 65536
+reader: GRUB makes 1 at 2048 size 32768
 error: partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no partition from there on
 error: EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there
 )report");
@@ -633,28 +636,43 @@ TEST(golden, slots_json)
          }
       ]
    },
+   "readers": {
+      "linux": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 30720, "size": 2048}, {"number": "3", "start": 1000, "size": 24}]},
+      "u-boot": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 30720, "size": 2048}, {"number": "3", "start": 1000, "size": 24}]},
+      "edk2": {"scheme": "none", "partitions": []},
+      "grub": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 30720, "size": 2048}, {"number": "3", "start": 1000, "size": 24}]}
+   },
    "findings": [
       {
          "severity": "error",
          "slots": [1, 2],
+         "readers": ["edk2"],
+         "destroys": true,
+         "sectors": {"first": 30720, "last": 32767},
          "rule": "overlap",
          "message": "slot 1 overlaps slot 2 (sectors 30720-32767)"
       },
       {
          "severity": "warning",
          "slots": [3],
+         "readers": [],
+         "destroys": false,
          "rule": "unaligned",
          "message": "slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)"
       },
       {
          "severity": "warning",
          "slots": [3, 2],
+         "readers": [],
+         "destroys": false,
          "rule": "out_of_order",
          "message": "slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order"
       },
       {
          "severity": "warning",
          "slots": [],
+         "readers": [],
+         "destroys": false,
          "rule": "no_disk_identifier",
          "message": "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440"
       }
@@ -697,11 +715,19 @@ TEST(golden, chain_json)
          }
       ]
    },
+   "readers": {
+      "linux": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "3", "start": 65536, "size": 2}, {"number": "5", "start": 67584, "size": 30720}]},
+      "u-boot": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "3", "start": 65536, "size": 65536}]},
+      "edk2": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "3", "start": 65536, "size": 65536}, {"number": "3.1", "start": 67584, "size": 30720}]},
+      "grub": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}]}
+   },
    "findings": [
       {
          "severity": "error",
          "slots": [5],
          "ebr": 65536,
+         "readers": ["u-boot", "grub"],
+         "destroys": false,
          "rule": "ebr_bad_boot_flag",
          "message": "partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no partition from there on"
       },
@@ -709,6 +735,8 @@ TEST(golden, chain_json)
          "severity": "error",
          "slots": [],
          "ebr": 98304,
+         "readers": ["u-boot", "grub"],
+         "destroys": false,
          "rule": "logical_size_zero",
          "message": "EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there"
       }
@@ -956,22 +984,35 @@ TEST(golden, gpt_json)
          "type": "83"
       }
    ],
+   "readers": {
+      "linux": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]},
+      "u-boot": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]},
+      "edk2": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]},
+      "grub": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]}
+   },
    "findings": [
       {
          "severity": "error",
          "slots": [3],
+         "readers": [],
+         "destroys": true,
+         "sectors": {"first": 34816, "last": 64815},
          "rule": "hybrid_mismatch",
          "message": "slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: a ROM that reads only the MBR reads other sectors than Linux mounts"
       },
       {
          "severity": "warning",
          "slots": [2],
+         "readers": [],
+         "destroys": false,
          "rule": "ee_not_first",
          "message": "slot 2 holds the ee entry: a protective MBR holds it in slot 1"
       },
       {
          "severity": "warning",
          "slots": [],
+         "readers": [],
+         "destroys": false,
          "rule": "hybrid",
          "message": "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries"
       }
@@ -994,6 +1035,9 @@ TEST(golden, gpt_findings_json)
          "slots": [],
          "gpt_partitions": [1],
          "gpt": "primary array",
+         "readers": ["edk2"],
+         "destroys": true,
+         "sectors": {"first": 20, "last": 33},
          "rule": "gpt_over_partition",
          "message": "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition destroys the GPT"
       },
@@ -1001,6 +1045,9 @@ TEST(golden, gpt_findings_json)
          "severity": "error",
          "slots": [],
          "gpt_partitions": [1],
+         "readers": ["edk2"],
+         "destroys": false,
+         "sectors": {"first": 20, "last": 34815},
          "rule": "gpt_entry_outside_usable",
          "message": "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it"
       },
@@ -1008,6 +1055,8 @@ TEST(golden, gpt_findings_json)
          "severity": "warning",
          "slots": [],
          "gpt_partitions": [1],
+         "readers": [],
+         "destroys": false,
          "rule": "unaligned",
          "message": "partition 1 starts at sector 20, not on a 1 MiB boundary (a multiple of 2048)"
       }

@@ -4,6 +4,8 @@
 // The one place that decides which formats a disk holds, and checks each.
 #include <algorithm>
 
+#include "disk/cache.h"
+#include "readers/as_written.h"
 #include "table.h"
 
 namespace {
@@ -54,7 +56,7 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
     checked_table table;
     table.check.disk = disk;
     table.check.reserved = reserved;
-    table.check.reader = reader;
+    table.check.reader = caching_reader(reader, disk.sector_size);
     read_mbr(table.mbr, sector);
     table.format = format_of(table.mbr);
     if (table.format == disk_format::gpt) {
@@ -68,7 +70,17 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                           .value = disk.partial_image_bytes,
                           .wanted = disk.sector_size});
     }
+    if (table.check.failure.reason == nullptr) {
+        read_as_each({disk, table.check.reader}, table.readers);
+        table.differing = differing_readers(table);
+    }
     return table;
+}
+
+reader readers_of(const checked_table& table, const finding& found)
+{
+    return static_cast<reader>(static_cast<unsigned>(info(found.what).level.readers) &
+                               table.differing);
 }
 
 bool fails(const checked_table& table, bool strict)

@@ -9,6 +9,7 @@
 
 #include "gpt/gpt.h"
 #include "mbr/mbr.h"
+#include "readers/readers.h"
 #include "rules/context.h"
 
 // The formats a disk holds, decided once from its first sector.
@@ -22,12 +23,18 @@ struct checked_table {
     check_context check;
     mbr_table mbr;
     gpt_table gpt;
+    reader_views readers;   // what each board reader makes of the disk
+    unsigned differing = 0; // the readers (as rules name them) that do not make it as written
 };
 
 // Reads the first sector's table and everything it leads to through
 // reader, and checks it for the disk, with the reserved ranges kept clear.
 checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                           std::span<const sector_range> reserved, const sector_reader& reader);
+
+// The readers a finding names: those its rule can concern whose model
+// does not make the disk as written.
+reader readers_of(const checked_table& table, const finding& found);
 
 // Whether the table fails: on an error, or with strict on any finding.
 bool fails(const checked_table& table, bool strict);

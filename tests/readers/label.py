@@ -19,6 +19,7 @@ partition.
 """
 import re
 import sys
+from fractions import Fraction
 
 ESCAPE = re.compile(rb"\x1b\[[0-9;?]*[A-Za-z]")
 
@@ -55,7 +56,10 @@ def u_boot(text, images):
                 rows.append(("dos", number, int(start), int(size)))
         elif kind and kind.group(1) == "EFI":
             for number, first, last in re.findall(r"^\s+(\d+)\t0x([0-9a-f]+)\t0x([0-9a-f]+)\t", part, re.M):
-                rows.append(("gpt", number, int(first, 16), int(last, 16) - int(first, 16) + 1))
+                # The size as U-Boot computes it, in 64 bits: a reversed
+                # entry wraps.
+                size = (int(last, 16) - int(first, 16) + 1) % 2**64
+                rows.append(("gpt", number, int(first, 16), size))
         elif kind:
             rows.append((kind.group(1).lower(), "?", 0, 0))
         found[index] = rows
@@ -101,7 +105,7 @@ def grub(text, images):
         parts = scheme.split(",")
         name = {"msdos": "dos", "gpt": "gpt"}.get(parts[-1], parts[-1])
         found.setdefault(int(index), []).append(
-            (name, number, round(float(start) * 2), round(float(size) * 2)))
+            (name, number, int(Fraction(start) * 2), int(Fraction(size) * 2)))
     return found
 
 

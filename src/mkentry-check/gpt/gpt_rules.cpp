@@ -82,7 +82,7 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
                       "read no GPT, U-Boot makes the ee entry DOS partition 1 over the disk",
                       found.value);
      }},
-    {rule::gpt_primary_invalid, "gpt_primary_invalid", error_for(linux_kernel | u_boot | edk2),
+    {rule::gpt_primary_invalid, "gpt_primary_invalid", error_for(every_reader),
      header_or_array,
      [](std::FILE* out, const finding& found) {
          std::fputs("the primary GPT header at sector 1: ", out);
@@ -96,7 +96,7 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
          print_field(out, found);
          std::fputs(": EDK2 writes a new backup there, Linux warns", out);
      }},
-    {rule::gpt_sector_size, "gpt_sector_size", error_for(linux_kernel | u_boot | edk2),
+    {rule::gpt_sector_size, "gpt_sector_size", error_for(every_reader),
      subject::disk,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, "the GPT is laid out for %" PRIu64 "-byte sectors (its header at byte "
@@ -104,7 +104,7 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
                       "no GPT; --sector-size %" PRIu64 " reads it",
                       found.value, found.value, found.wanted, found.value);
      }},
-    {rule::gpt_over_partition, "gpt_over_partition", error_destroying(), header_or_array,
+    {rule::gpt_over_partition, "gpt_over_partition", error_destroying(every_reader), header_or_array,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, "the %s shares sectors ", structure_name(found.at.structure));
          print_range(out, found.sectors);

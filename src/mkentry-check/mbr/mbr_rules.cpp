@@ -52,7 +52,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
          print_signature(out, "", found);
          std::fputs(": readers see no partition table", out);
      }},
-    {rule::bad_boot_flag, "bad_boot_flag", error_for(linux_kernel | grub), subject::slot,
+    {rule::bad_boot_flag, "bad_boot_flag", error_for(linux_kernel | u_boot | grub), subject::slot,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " has boot flag %02" PRIx64 ", not 00 or 80: Linux and GRUB then read "
                       "no partition at all", found.value);
@@ -61,7 +61,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " has type %02" PRIx64 " but size 0", found.value);
      }},
-    {rule::starts_at_zero, "starts_at_zero", error_destroying(), subject::slot,
+    {rule::starts_at_zero, "starts_at_zero", error_destroying(every_reader), subject::slot,
      [](std::FILE* out, const finding&) {
          std::fputs(" starts at sector 0, over the partition table itself", out);
      }},
@@ -71,12 +71,12 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
                       "last an MBR can name: readers with 32-bit sector numbers cannot reach past "
                       "it", found.value);
      }},
-    {rule::two_extended, "two_extended", error_for(u_boot | grub), subject::slot,
+    {rule::two_extended, "two_extended", error_for(every_reader), subject::slot,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " is a second extended partition, after slot %u: U-Boot and GRUB "
                       "follow only the first one's chain", found.other);
      }},
-    {rule::minix_subpartitions, "minix_subpartitions", error_for(u_boot | edk2), subject::slot,
+    {rule::minix_subpartitions, "minix_subpartitions", error_for(every_reader), subject::slot,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " (type 81) starts with a Minix subpartition table: Linux makes "
                       "partitions of it from partition %u on, GRUB the same ones as nested "
@@ -94,13 +94,13 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
                       "the entry, GRUB reads no partition from there on", found.at.entry,
                       found.value);
      }},
-    {rule::chain_loop, "chain_loop", error_for(linux_kernel | u_boot | edk2), in_chain,
+    {rule::chain_loop, "chain_loop", error_for(every_reader), in_chain,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, ": the link points back to the EBR at sector %" PRIu64 ": the chain "
                       "loops; Linux and U-Boot make its partitions again and again, EDK2 hangs",
                       found.sectors.first);
      }},
-    {rule::chain_too_long, "chain_too_long", error_for(linux_kernel), in_chain,
+    {rule::chain_too_long, "chain_too_long", error_for(every_reader), in_chain,
      [](std::FILE* out, const finding&) {
          std::fputs(": the chain goes on past partition 255 or 256 EBRs, more than Linux reads",
                     out);
@@ -110,12 +110,12 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
          std::fputs(": the link has type 85: EDK2 follows only 05 and 0f and ends the chain there",
                     out);
      }},
-    {rule::link_not_extended, "link_not_extended", error_for(linux_kernel | edk2), in_chain,
+    {rule::link_not_extended, "link_not_extended", error_for(every_reader), in_chain,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, ": entry 2, the link, has type %02" PRIx64 ", not 05 or 0f: Linux "
                       "makes it a partition, EDK2 ends the chain there", found.value);
      }},
-    {rule::link_size_zero, "link_size_zero", error_for(linux_kernel), in_chain,
+    {rule::link_size_zero, "link_size_zero", error_for(every_reader), in_chain,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, ": entry %u is a link of size 0: Linux ends the chain there",
                       found.at.entry);
@@ -150,7 +150,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
          std::fputs(": a link but no partition in entry 1: EDK2 ends the chain there, before the "
                     "partitions after it", out);
      }},
-    {rule::ebr_extra_entry, "ebr_extra_entry", error_for(edk2), in_chain,
+    {rule::ebr_extra_entry, "ebr_extra_entry", error_for(every_reader), in_chain,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, ": entry %u is used: EDK2 reads only entry 1, the partition, and entry "
                       "2, the link", found.at.entry);
@@ -167,12 +167,12 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
                       "and GRUB do not and number the partitions after it differently",
                       found.value);
      }},
-    {rule::logical_at_ebr, "logical_at_ebr", error_destroying(), subject::logical,
+    {rule::logical_at_ebr, "logical_at_ebr", error_destroying(every_reader), subject::logical,
      [](std::FILE* out, const finding&) {
          std::fputs(" starts at its own EBR (first sector 0): its contents overwrite the chain",
                     out);
      }},
-    {rule::logical_outside, "logical_outside", error_for(edk2), subject::logical,
+    {rule::logical_outside, "logical_outside", error_for(every_reader), subject::logical,
      [](std::FILE* out, const finding& found) {
          std::fputs(" lies at sectors ", out);
          print_range(out, found.sectors);
@@ -182,7 +182,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
          std::fputs(")", out);
          std::fputs(edk2_ends_the_chain, out);
      }},
-    {rule::logical_over_ebr, "logical_over_ebr", error_destroying(), subject::logical,
+    {rule::logical_over_ebr, "logical_over_ebr", error_destroying(every_reader), subject::logical,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " lies over the EBR at sector %" PRIu64 ": writing it destroys the "
                       "chain", found.sectors.first);
@@ -208,7 +208,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " is marked bootable, and so is slot %u", found.other);
      }},
-    {rule::type_zero_used, "type_zero_used", warning_for(edk2), subject::slot,
+    {rule::type_zero_used, "type_zero_used", warning_for(linux_kernel | edk2), subject::slot,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " has type 00 but size %" PRIu64 ": Linux uses it, UEFI ignores it",
                       found.value);

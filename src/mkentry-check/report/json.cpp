@@ -53,7 +53,7 @@ void print_json_partitions(std::FILE* out, const finding& found)
     print_numbers(out, number, found.other);
 }
 
-void print_json_finding(std::FILE* out, const finding& found)
+void print_json_finding(std::FILE* out, const checked_table& table, const finding& found)
 {
     std::fprintf(out, "      {\n         \"severity\": \"%s\",\n         \"slots\": ",
                  is_error(found.what) ? "error" : "warning");
@@ -68,6 +68,15 @@ void print_json_finding(std::FILE* out, const finding& found)
     if (found.field != gpt_field::none) {
         std::fprintf(out, ",\n         \"field\": \"%s\"",
                      gpt_field_names[static_cast<std::size_t>(found.field)]);
+    }
+    std::fputs(",\n         \"readers\": ", out);
+    print_reader_list(out, readers_of(table, found));
+    std::fprintf(out, ",\n         \"destroys\": %s",
+                 info(found.what).level.destroys ? "true" : "false");
+    if (!is_empty(found.sectors)) {
+        std::fprintf(out,
+                     ",\n         \"sectors\": {\"first\": %" PRIu64 ", \"last\": %" PRIu64 "}",
+                     found.sectors.first, found.sectors.last);
     }
     const std::string_view name = info(found.what).name;
     std::fprintf(out, ",\n         \"rule\": \"%.*s\",\n         \"message\": \"",
@@ -90,12 +99,13 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
             print_hybrid_json(out, table.mbr);
         }
     }
+    print_readers_json(out, table);
     std::fputs(",\n   \"findings\": [", out);
     const char* separator = "\n";
     for_each_finding(table, [&](const finding& found) {
         std::fputs(separator, out);
         separator = ",\n";
-        print_json_finding(out, found);
+        print_json_finding(out, table, found);
     });
     std::fputs(table.check.findings.count == 0 ? "]\n}\n" : "\n   ]\n}\n", out);
 }

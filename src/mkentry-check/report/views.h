@@ -29,3 +29,10 @@ void print_hybrid_json(std::FILE* out, const mbr_table& mbr);
 // A GPT disk's headers and partitions.
 void print_gpt_table(std::FILE* out, const checked_table& table);
 void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device);
+
+// What each board reader makes: a line for each that does not make the
+// partitions as written; every reader's view, for the JSON; a finding's
+// readers as a JSON list.
+void print_readers_text(std::FILE* out, const checked_table& table);
+void print_readers_json(std::FILE* out, const checked_table& table);
+void print_reader_list(std::FILE* out, reader readers);

@@ -54,9 +54,10 @@ struct place {
 struct finding {
     rule what;
     place at;
-    std::uint16_t other;  // the partition it is named with, of the same table; 0: none
-    sector_range sectors; // the sectors both claim, a link points to, or it is about
-    sector_range bounds;  // the sectors they should lie in: the disk, an extended slot, the usable
+    std::uint16_t other;               // the partition it is named with, of the same table; 0: none
+    sector_range sectors = no_sectors; // the sectors both claim, a link points to, or it is about
+    sector_range bounds =
+        no_sectors;       // the sectors they should lie in: the disk, an extended slot, the usable
     std::uint64_t value;  // a number the message quotes: a flag, a type, a size, a field
     std::uint64_t wanted; // what it should be, or the number it is quoted with
     gpt_field field;      // a GPT header's broken rule

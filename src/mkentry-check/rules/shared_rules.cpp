@@ -22,7 +22,7 @@ constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
          std::fprintf(out, " ends at sector %" PRIu64, found.sectors.last);
          print_past_disk(out, found.bounds);
      }},
-    {rule::overlap, "overlap", error_destroying(), any_partition,
+    {rule::overlap, "overlap", error_destroying(every_reader), any_partition,
      [](std::FILE* out, const finding& found) {
          std::fputs(" overlaps ", out);
          print_part(out, found.other, found.at.kind == subject::gpt_partition);

@@ -1,0 +1,123 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// The models' reads of the disk, bounded by its size.
+#include <algorithm>
+
+#include "readers/access.h"
+
+bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uint8_t> out)
+{
+    const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
+    if (offset > disk_bytes || out.size() > disk_bytes - offset) {
+        return false;
+    }
+    return disk.reader.read(disk.reader.context, offset, out) == nullptr;
+}
+
+bool read_table(const model_disk& disk, std::uint64_t sector, sector_bytes& out)
+{
+    return sector < disk.disk.sectors && read_bytes(disk, sector * disk.disk.sector_size, out);
+}
+
+bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sector& out)
+{
+    static std::array<std::uint8_t, max_sector_bytes> bytes;
+    const std::span<std::uint8_t> whole(bytes.data(), disk.disk.sector_size);
+    if (sector >= disk.disk.sectors || !read_bytes(disk, sector * disk.disk.sector_size, whole)) {
+        return false;
+    }
+    out.header = decode_header(whole);
+    out.bytes = whole;
+    return true;
+}
+
+bool header_crc_right(const header_sector& read)
+{
+    const std::uint32_t size = read.header.header_size;
+    return size != 0 && size <= read.bytes.size() &&
+           header_crc_of(read.bytes, size) == read.header.header_crc;
+}
+
+namespace {
+
+struct remembered_crc {
+    std::uint64_t first_sector;
+    std::uint64_t bytes;
+    std::uint32_t crc;
+    bool valid;
+};
+
+// The CRC of the bytes, read in pieces.
+bool take_crc(const model_disk& disk, std::uint64_t offset, std::uint64_t bytes, std::uint32_t& crc)
+{
+    constexpr std::size_t piece_size = 16384;
+    static std::array<std::uint8_t, piece_size> piece;
+    crc = 0;
+    for (std::uint64_t done = 0; done < bytes; done += piece_size) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, bytes - done));
+        if (!read_bytes(disk, offset + done, {piece.data(), size})) {
+            return false;
+        }
+        crc = crc32(crc, {piece.data(), size});
+    }
+    return true;
+}
+
+std::array<remembered_crc, 4> remembered{};
+std::size_t next_remembered = 0;
+
+} // namespace
+
+void forget_crcs()
+{
+    remembered = {};
+    next_remembered = 0;
+}
+
+bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
+               std::uint32_t& crc)
+{
+    for (const remembered_crc& one : remembered) {
+        if (one.valid && one.first_sector == first_sector && one.bytes == bytes) {
+            crc = one.crc;
+            return true;
+        }
+    }
+    const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
+    if (first_sector >= disk.disk.sectors ||
+        bytes > disk_bytes - first_sector * disk.disk.sector_size ||
+        !take_crc(disk, first_sector * disk.disk.sector_size, bytes, crc)) {
+        return false;
+    }
+    remembered[next_remembered] = {first_sector, bytes, crc, true};
+    next_remembered = (next_remembered + 1) % remembered.size();
+    return true;
+}
+
+bool read_entry(const model_disk& disk, std::uint64_t offset, gpt_entry& out)
+{
+    std::array<std::uint8_t, gpt_entry_bytes> bytes{};
+    if (!read_bytes(disk, offset, bytes)) {
+        return false;
+    }
+    out = decode_gpt_entry(bytes);
+    return true;
+}
+
+void make(reader_view& view, const made_partition& made)
+{
+    if (view.count < view.partitions.size()) {
+        view.partitions[view.count++] = made;
+    } else {
+        ++view.not_kept;
+    }
+}
+
+void note_write(reader_view& view, const sector_range& sectors, const char* what)
+{
+    if (view.write_count < view.writes.size()) {
+        view.writes[view.write_count++] = {sectors, what};
+    }
+}

@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// How the models read the disk, and what they share: the first 512 bytes
+// of a sector (an MBR or an EBR), a GPT header, an entry array's CRC.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "header.h"
+#include "partition_table.h"
+#include "readers/readers.h"
+
+inline constexpr std::size_t max_sector_bytes = 4096;
+
+// Reads out's bytes from a byte offset; false where they do not all lie
+// on the disk, or cannot be read.
+bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uint8_t> out);
+
+// The first 512 bytes of a sector: an MBR, an EBR, a Minix table.
+bool read_table(const model_disk& disk, std::uint64_t sector, sector_bytes& out);
+
+// A GPT header's sector, whole, in a buffer the call's next use reuses.
+struct header_sector {
+    gpt_header header;
+    std::span<const std::uint8_t> bytes;
+};
+bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sector& out);
+
+// Whether the header's CRC, over its header_size bytes, is right; a size
+// of 0 or past the sector is not.
+bool header_crc_right(const header_sector& read);
+
+// The CRC of an array of bytes at a sector; false where the array does
+// not lie whole on the disk. The last few are remembered: three readers
+// take the same array's CRC.
+bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
+               std::uint32_t& crc);
+
+// Forgets the CRCs remembered, before the models read another disk.
+void forget_crcs();
+
+// The 128 bytes of one GPT entry at a byte offset; false past the disk.
+bool read_entry(const model_disk& disk, std::uint64_t offset, gpt_entry& out);
+
+// A made partition kept in the view, or counted past its room.
+void make(reader_view& view, const made_partition& made);
+void note_write(reader_view& view, const sector_range& sectors, const char* what);
+
+// The models read at most this many entries of an array, and follow at
+// most this many EBRs: every reader's own limits lie below.
+inline constexpr std::uint64_t max_entries_read = 65536;

@@ -1,0 +1,17 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// Whether a reader makes the partitions as written: the table's own used
+// entries (the slots but those of type 00, the chain as its links lead,
+// the GPT's entries), each as that reader numbers and sizes it, and
+// nothing written, no hang, no crash.
+#pragma once
+
+#include "readers/readers.h"
+
+struct checked_table;
+
+bool makes_as_written(const checked_table& table, board which);
+
+// The readers that do not, as a set of rules' readers.
+unsigned differing_readers(const checked_table& table);

@@ -1,0 +1,117 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+// What each board reader makes: for people, a line for each reader that
+// does not make the partitions as written; for scripts, every reader's
+// view.
+#include <cinttypes>
+
+#include "readers/as_written.h"
+#include "report/views.h"
+
+namespace {
+
+constexpr std::array<const char*, board_count> reader_names = {"Linux", "U-Boot", "EDK2", "GRUB"};
+constexpr std::array<const char*, board_count> reader_keys = {"linux", "u-boot", "edk2", "grub"};
+constexpr std::array<const char*, 4> scheme_names = {"none", "dos", "gpt", "cdrom"};
+constexpr std::array<const char*, 3> fail_names = {"", "hangs", "crashes"};
+
+void print_number(std::FILE* out, const made_partition& made)
+{
+    std::fprintf(out, made.nested != 0 ? "%" PRIu32 ".%" PRIu32 : "%" PRIu32, made.number,
+                 made.nested);
+}
+
+void print_made_text(std::FILE* out, const reader_view& view)
+{
+    if (view.count == 0) {
+        std::fputs(" none", out);
+    }
+    for (std::size_t i = 0; i < view.count; ++i) {
+        const made_partition& made = view.partitions[i];
+        std::fputs(i == 0 ? " " : ", ", out);
+        print_number(out, made);
+        std::fprintf(out, " at %" PRIu64 " size %" PRIu64, made.start, made.size);
+    }
+    if (view.not_kept != 0) {
+        std::fprintf(out, " and %zu more", view.not_kept);
+    }
+}
+
+void print_view_text(std::FILE* out, board which, const reader_view& view)
+{
+    const auto index = static_cast<std::size_t>(which);
+    std::fprintf(out, "reader: %s makes", reader_names[index]);
+    print_made_text(out, view);
+    for (std::size_t i = 0; i < view.write_count; ++i) {
+        const disk_write& write = view.writes[i];
+        std::fprintf(out, "; writes sectors %" PRIu64 "-%" PRIu64 " (%s)", write.sectors.first,
+                     write.sectors.last, write.what);
+    }
+    if (view.fails != reader_fails::none) {
+        std::fprintf(out, "; then %s", fail_names[static_cast<std::size_t>(view.fails)]);
+    }
+    std::fputc('\n', out);
+}
+
+void print_view_json(std::FILE* out, const reader_view& view)
+{
+    std::fprintf(out, "{\"scheme\": \"%s\", \"partitions\": [",
+                 scheme_names[static_cast<std::size_t>(view.scheme)]);
+    for (std::size_t i = 0; i < view.count; ++i) {
+        const made_partition& made = view.partitions[i];
+        std::fputs(i == 0 ? "{\"number\": \"" : ", {\"number\": \"", out);
+        print_number(out, made);
+        std::fprintf(out, "\", \"start\": %" PRIu64 ", \"size\": %" PRIu64 "}", made.start,
+                     made.size);
+    }
+    std::fputc(']', out);
+    if (view.write_count != 0) {
+        std::fputs(", \"writes\": [", out);
+        for (std::size_t i = 0; i < view.write_count; ++i) {
+            std::fprintf(out, "%s{\"first\": %" PRIu64 ", \"last\": %" PRIu64 "}",
+                         i == 0 ? "" : ", ", view.writes[i].sectors.first,
+                         view.writes[i].sectors.last);
+        }
+        std::fputc(']', out);
+    }
+    if (view.fails != reader_fails::none) {
+        std::fprintf(out, ", \"fails\": \"%s\"", fail_names[static_cast<std::size_t>(view.fails)]);
+    }
+    std::fputc('}', out);
+}
+
+} // namespace
+
+void print_readers_text(std::FILE* out, const checked_table& table)
+{
+    for (const board which : boards) {
+        if ((table.differing & (1U << static_cast<unsigned>(which))) != 0) {
+            print_view_text(out, which, view_of(table.readers, which));
+        }
+    }
+}
+
+void print_readers_json(std::FILE* out, const checked_table& table)
+{
+    std::fputs(",\n   \"readers\": {", out);
+    for (const board which : boards) {
+        const auto index = static_cast<std::size_t>(which);
+        std::fprintf(out, "%s\n      \"%s\": ", index == 0 ? "" : ",", reader_keys[index]);
+        print_view_json(out, view_of(table.readers, which));
+    }
+    std::fputs("\n   }", out);
+}
+
+void print_reader_list(std::FILE* out, reader readers)
+{
+    std::fputc('[', out);
+    const char* separator = "";
+    for (const board which : boards) {
+        if ((static_cast<unsigned>(readers) & (1U << static_cast<unsigned>(which))) != 0) {
+            std::fprintf(out, "%s\"%s\"", separator, reader_keys[static_cast<std::size_t>(which)]);
+            separator = ", ";
+        }
+    }
+    std::fputc(']', out);
+}
