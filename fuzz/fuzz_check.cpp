@@ -14,6 +14,7 @@
 // in text and JSON, errors must come first and make the status, none may
 // be left out, and nothing past the disk is read.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -113,9 +114,21 @@ std::size_t count_lines(std::FILE* stream)
 }
 
 // The lines of the text report before the findings.
+// A reader whose model differs from the table as written is named by a
+// finding's rule.
+bool readers_named(const checked_table& table)
+{
+    unsigned named = 0;
+    for_each_finding(table, [&](const finding& found) {
+        named |= static_cast<unsigned>(info(found.what).level.readers);
+    });
+    return (table.differing & ~named) == 0;
+}
+
 std::size_t table_lines(const checked_table& table)
 {
-    std::size_t lines = 1; // the disk
+    // The disk, and a line for each reader that differs.
+    std::size_t lines = 1 + static_cast<std::size_t>(std::popcount(table.differing));
     const bool gpt_disk = table.format == disk_format::gpt;
     if (!gpt_disk || is_hybrid(table.mbr)) {
         lines += 2 + slot_count + table.mbr.logical_count; // identifier, header, rows
@@ -217,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (errors_kept != 0) != fails(table, false) ||
         (findings.errors > findings.kept.size() ? errors_kept != findings.kept.size()
                                                 : errors_kept != findings.errors) ||
-        (printed > 0) != fails(table, true)) {
+        (printed > 0) != fails(table, true) || !readers_named(table)) {
         std::abort();
     }
     return 0;

@@ -71,7 +71,7 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                           .wanted = disk.sector_size});
     }
     if (table.check.failure.reason == nullptr) {
-        read_as_each({disk, table.check.reader}, table.readers);
+        read_as_each({disk, table.check.reader, &sector}, table.readers);
         table.differing = differing_readers(table);
     }
     return table;

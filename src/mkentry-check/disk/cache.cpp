@@ -39,11 +39,16 @@ bool all_held(std::uint64_t first, std::uint64_t last)
 void keep(std::uint64_t offset, std::span<const std::uint8_t> read)
 {
     const std::uint64_t size = cache.sector_size;
-    for (std::uint64_t sector = (offset + size - 1) / size;
-         (sector + 1) * size <= offset + read.size(); ++sector) {
-        std::memcpy(cache.bytes[slot_of(sector)].data(), read.data() + (sector * size - offset),
-                    size);
-        cache.held[slot_of(sector)] = sector + 1;
+    // Counted from the read's own start: offsets near 2^64 do not wrap.
+    const std::uint64_t skip = (size - offset % size) % size;
+    if (read.size() < skip) {
+        return;
+    }
+    const std::uint64_t whole = (read.size() - skip) / size;
+    const std::uint64_t first = offset / size + (skip != 0 ? 1 : 0);
+    for (std::uint64_t i = 0; i < whole; ++i) {
+        std::memcpy(cache.bytes[slot_of(first + i)].data(), read.data() + skip + i * size, size);
+        cache.held[slot_of(first + i)] = first + i + 1;
     }
 }
 
@@ -63,8 +68,9 @@ void copy_out(std::uint64_t offset, std::span<std::uint8_t> out)
 
 const char* read_cached(const void* /*context*/, std::uint64_t offset, std::span<std::uint8_t> out)
 {
-    if (out.empty()) {
-        return nullptr;
+    if (out.empty() || cache.sector_size > max_sector) {
+        // A sector too large for a slot is read each time.
+        return out.empty() ? nullptr : cache.raw.read(cache.raw.context, offset, out);
     }
     const std::uint64_t size = cache.sector_size;
     const std::uint64_t first = offset / size;

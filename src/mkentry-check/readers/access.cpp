@@ -17,12 +17,19 @@ bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uin
 
 bool read_table(const model_disk& disk, std::uint64_t sector, sector_bytes& out)
 {
+    if (sector == 0 && disk.first != nullptr && disk.disk.sectors != 0) {
+        out = *disk.first;
+        return true;
+    }
     return sector < disk.disk.sectors && read_bytes(disk, sector * disk.disk.sector_size, out);
 }
 
 bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sector& out)
 {
     static std::array<std::uint8_t, max_sector_bytes> bytes;
+    if (disk.disk.sector_size > bytes.size()) {
+        return false;
+    }
     const std::span<std::uint8_t> whole(bytes.data(), disk.disk.sector_size);
     if (sector >= disk.disk.sectors || !read_bytes(disk, sector * disk.disk.sector_size, whole)) {
         return false;
@@ -86,7 +93,7 @@ bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t
         }
     }
     const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
-    if (first_sector >= disk.disk.sectors ||
+    if (bytes > max_array_bytes || first_sector >= disk.disk.sectors ||
         bytes > disk_bytes - first_sector * disk.disk.sector_size ||
         !take_crc(disk, first_sector * disk.disk.sector_size, bytes, crc)) {
         return false;

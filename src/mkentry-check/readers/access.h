@@ -33,9 +33,13 @@ bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sec
 // of 0 or past the sector is not.
 bool header_crc_right(const header_sector& read);
 
+// Linux takes an array of at most 4 MiB (kmalloc's limit); U-Boot and
+// EDK2 allocate theirs whole too, and the models read no larger one.
+inline constexpr std::uint64_t max_array_bytes = std::uint64_t{4} << 20;
+
 // The CRC of an array of bytes at a sector; false where the array does
-// not lie whole on the disk. The last few are remembered: three readers
-// take the same array's CRC.
+// not lie whole on the disk, or is larger than max_array_bytes. The last few are remembered: three
+// readers take the same array's CRC.
 bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
                std::uint32_t& crc);
 
@@ -51,4 +55,4 @@ void note_write(reader_view& view, const sector_range& sectors, const char* what
 
 // The models read at most this many entries of an array, and follow at
 // most this many EBRs: every reader's own limits lie below.
-inline constexpr std::uint64_t max_entries_read = 65536;
+inline constexpr std::uint64_t max_entries_read = 4096;

@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint8_t ee_type = 0xee;
 // GRUB looks for the GPT header at 512-byte sectors 1, 2, 4 ... 128.
 constexpr unsigned header_probes = 8;
-constexpr std::size_t max_tables = 65536;
+constexpr std::size_t max_tables = 4096;
 
 bool has_ee_entry(const sector_bytes& first)
 {

@@ -66,6 +66,7 @@ constexpr const reader_view& view_of(const reader_views& views, board which)
 struct model_disk {
     disk_geometry disk;
     sector_reader reader;
+    const sector_bytes* first; // the first 512 bytes, as the checks read them
 };
 
 // Each model, and all four: the partitions of a view are in the order the

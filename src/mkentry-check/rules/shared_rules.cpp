@@ -9,15 +9,13 @@
 
 namespace {
 
-constexpr reader linux_kernel = reader::linux_kernel;
-constexpr reader edk2 = reader::edk2;
 constexpr subject any_partition = subject::slot | subject::logical | subject::gpt_partition;
 
 } // namespace
 
 constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
     // Linux drops or cuts it, and EDK2 rejects the whole MBR.
-    {rule::past_disk_end, "past_disk_end", error_for(linux_kernel | edk2), any_partition,
+    {rule::past_disk_end, "past_disk_end", error_for(every_reader), any_partition,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " ends at sector %" PRIu64, found.sectors.last);
          print_past_disk(out, found.bounds);
