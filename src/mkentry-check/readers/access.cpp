@@ -86,11 +86,13 @@ void forget_crcs()
 bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
                std::uint32_t& crc)
 {
-    for (const remembered_crc& one : remembered) {
-        if (one.valid && one.first_sector == first_sector && one.bytes == bytes) {
-            crc = one.crc;
-            return true;
-        }
+    const auto* known =
+        std::find_if(remembered.begin(), remembered.end(), [&](const remembered_crc& one) {
+            return one.valid && one.first_sector == first_sector && one.bytes == bytes;
+        });
+    if (known != remembered.end()) {
+        crc = known->crc;
+        return true;
     }
     const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
     if (bytes > max_array_bytes || first_sector >= disk.disk.sectors ||

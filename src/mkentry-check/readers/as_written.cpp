@@ -3,6 +3,7 @@
 
 // The partitions as written, in each reader's own numbers and order.
 #include <algorithm>
+#include <numeric>
 
 #include "readers/as_written.h"
 #include "table.h"
@@ -120,11 +121,7 @@ bool makes_as_written(const checked_table& table, board which)
 
 unsigned differing_readers(const checked_table& table)
 {
-    unsigned set = 0;
-    for (const board which : boards) {
-        if (!makes_as_written(table, which)) {
-            set |= 1U << static_cast<unsigned>(which);
-        }
-    }
-    return set;
+    return std::accumulate(boards.begin(), boards.end(), 0U, [&](unsigned set, board which) {
+        return makes_as_written(table, which) ? set : set | 1U << static_cast<unsigned>(which);
+    });
 }

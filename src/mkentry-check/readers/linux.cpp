@@ -17,6 +17,9 @@ constexpr std::uint8_t ee_type = 0xee;
 constexpr std::uint8_t minix_type = 0x81;
 // The partitions are numbered 1 to 255.
 constexpr std::uint32_t number_limit = 256;
+// efi.c reads the array with one kmalloc, which fails above its ceiling:
+// 4 MiB with 4 KiB pages and MAX_ORDER 11.
+constexpr std::uint64_t linux_max_array_bytes = std::uint64_t{4} << 20;
 
 struct linux_state {
     const model_disk& disk;
@@ -158,15 +161,15 @@ bool primary_valid(const model_disk& disk, gpt_header& header)
     }
     header = read.header;
     const std::uint64_t last = disk.disk.sectors - 1;
+    const bool usable_on_disk = header.first_usable <= last && header.last_usable <= last &&
+                                header.last_usable >= header.first_usable;
+    const std::uint64_t array_bytes = std::uint64_t{header.entry_count} * gpt_entry_bytes;
     std::uint32_t crc = 0;
     return header.signature == gpt_signature && header.header_size >= gpt_header_bytes &&
-           header_crc_right(read) && header.my_lba == 1 && header.first_usable <= last &&
-           header.last_usable <= last && header.last_usable >= header.first_usable &&
+           header_crc_right(read) && header.my_lba == 1 && usable_on_disk &&
            header.entry_size == gpt_entry_bytes && header.entry_count != 0 &&
-           std::uint64_t{header.entry_count} * gpt_entry_bytes <= std::uint64_t{4} << 20 &&
-           array_crc(disk, header.entries_lba, std::uint64_t{header.entry_count} * gpt_entry_bytes,
-                     crc) &&
-           crc == header.entries_crc;
+           array_bytes <= linux_max_array_bytes &&
+           array_crc(disk, header.entries_lba, array_bytes, crc) && crc == header.entries_crc;
 }
 
 // is_pmbr_valid: 55 aa and an ee entry starting at sector 1.

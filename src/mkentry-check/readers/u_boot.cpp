@@ -78,7 +78,7 @@ void efi_partitions(const model_disk& disk, reader_view& view)
     }
     view.scheme = reader_scheme::gpt;
     const std::uint32_t bytes = header.entry_count * header.entry_size;
-    const std::uint64_t count =
+    const auto count =
         std::min<std::uint64_t>({header.entry_count, bytes / gpt_entry_bytes, max_entries_read});
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
     for (std::uint64_t i = 0; i < count; ++i) {

@@ -18,8 +18,11 @@ constexpr std::array<const char*, 3> fail_names = {"", "hangs", "crashes"};
 
 void print_number(std::FILE* out, const made_partition& made)
 {
-    std::fprintf(out, made.nested != 0 ? "%" PRIu32 ".%" PRIu32 : "%" PRIu32, made.number,
-                 made.nested);
+    if (made.nested != 0) {
+        std::fprintf(out, "%" PRIu32 ".%" PRIu32, made.number, made.nested);
+    } else {
+        std::fprintf(out, "%" PRIu32, made.number);
+    }
 }
 
 void print_made_text(std::FILE* out, const reader_view& view)
@@ -56,11 +59,11 @@ void print_view_text(std::FILE* out, board which, const reader_view& view)
 
 void print_view_json(std::FILE* out, const reader_view& view)
 {
-    std::fprintf(out, "{\"scheme\": \"%s\", \"partitions\": [",
+    std::fprintf(out, R"({"scheme": "%s", "partitions": [)",
                  scheme_names[static_cast<std::size_t>(view.scheme)]);
     for (std::size_t i = 0; i < view.count; ++i) {
         const made_partition& made = view.partitions[i];
-        std::fputs(i == 0 ? "{\"number\": \"" : ", {\"number\": \"", out);
+        std::fputs(i == 0 ? R"({"number": ")" : R"(, {"number": ")", out);
         print_number(out, made);
         std::fprintf(out, "\", \"start\": %" PRIu64 ", \"size\": %" PRIu64 "}", made.start,
                      made.size);
@@ -76,7 +79,7 @@ void print_view_json(std::FILE* out, const reader_view& view)
         std::fputc(']', out);
     }
     if (view.fails != reader_fails::none) {
-        std::fprintf(out, ", \"fails\": \"%s\"", fail_names[static_cast<std::size_t>(view.fails)]);
+        std::fprintf(out, R"(, "fails": "%s")", fail_names[static_cast<std::size_t>(view.fails)]);
     }
     std::fputc('}', out);
 }
