@@ -20,9 +20,10 @@ usage: bench/bench.py [--out docs/instructions.png] [--check]
 It also measures mkentry-check reading back a clean table from an image
 file, with its text report and with --json, walking a chain of 12 logical
 partitions in an extended one, and reading the GPT sgdisk writes for three
-partitions (a 128-entry array and its backup), beside the tools a script
-would run instead on the same images (blkid -p, partx --show, sfdisk -V,
-fdisk -l, sgdisk -v).
+partitions (a 128-entry array and its backup), and a GPT whose 128 entries
+are all used, beside the tools a script would run instead on the same
+images (blkid -p, partx --show, sfdisk -V, fdisk -l, sgdisk -v; on the full
+GPT those of util-linux that are installed, for information).
 
 With --check it exits 1 when a target is missed or cannot be measured:
 instructions at most 1.05 times /bin/true's for mkentry (the goal; the gate
@@ -38,11 +39,13 @@ import os
 import platform
 import re
 import shlex
+import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+import uuid
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -92,6 +95,27 @@ def write_gpt(path):
     subprocess.run(["sgdisk", "-n1:2048:+16M", "-t1:ef00", "-c1:boot", "-A1:set:2",
                     "-n2:0:+16M", "-t2:8300", "-c2:root", "-n3:0:0", "-t3:8300", "-c3:data",
                     str(path)], check=True, stdout=subprocess.DEVNULL)
+
+
+def write_full_gpt(path, used=128):
+    """A GPT whose every entry is used: an EFI system partition the boot scan
+    takes, then Linux ones, 1 MiB each. The GUIDs are fixed, so that every
+    run counts the same instructions."""
+    with open(path, "wb") as f:
+        f.truncate((used + 4) * 1024 * 1024)
+    fixed = uuid.UUID("6d6b656e-7472-7900-0000-000000000000")
+    args = ["-U", str(uuid.uuid5(fixed, "disk"))]
+    for i in range(1, used + 1):
+        kind, name = ("ef00", "boot") if i == 1 else ("8300", f"part{i}")
+        args += [f"-n{i}:0:+1M", f"-t{i}:{kind}", f"-c{i}:{name}",
+                 f"-u{i}:{uuid.uuid5(fixed, str(i))}"]
+    subprocess.run(["sgdisk"] + args + ["-A1:set:2", str(path)], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def installed(cmd):
+    """Whether a peer's program is here; the full GPT's are for information."""
+    return shutil.which(cmd[0], path=ENV["PATH"]) is not None
 
 
 def run(cmd, **kwargs):
@@ -207,6 +231,8 @@ def main():
         write_chain(chain)
         gpt = scratch / "gpt.img"
         write_gpt(gpt)
+        full = scratch / "full.img"
+        write_full_gpt(full)
 
         commands = [
             ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
@@ -229,18 +255,24 @@ def main():
             ("sfdisk -V, GPT", ["sfdisk", "-V", str(gpt)], "/dev/null"),
             ("fdisk -l, GPT", ["fdisk", "-l", str(gpt)], "/dev/null"),
             ("sgdisk -v, GPT", ["sgdisk", "-v", str(gpt)], "/dev/null"),
-        ]
+            ("mkentry-check, GPT 128", [str(checker), str(full)], "/dev/null"),
+            ("mkentry-check --json, GPT 128", [str(checker), "--json", str(full)], "/dev/null"),
+        ] + [(f"{' '.join(cmd)}, GPT 128", cmd + [str(full)], "/dev/null")
+             for cmd in (["sfdisk", "-V"], ["blkid", "-p"], ["partx", "--show"]) if installed(cmd)]
         for name, cmd, _ in commands[:5]:
             if name != "/bin/true" and run(cmd, stdout=subprocess.PIPE).stdout != EXPECTED:
                 sys.exit(f"{name} does not write the expected 18 bytes")
         # run() raises unless the checker finds the table clean (status 0),
         # and the chain must list its 12 logical partitions.
-        for name, cmd, _ in commands[6:9] + commands[13:14]:
+        for name, cmd, _ in commands[6:9] + commands[13:14] + commands[19:21]:
             report = run(cmd + ["--strict"], stdout=subprocess.PIPE, text=True).stdout
             if "12 logical" in name and "\n  16   00   83" not in report:
                 sys.exit(f"{name}: partition 16 is not in the report")
-            if "GPT" in name and "\n   3      67584     131038" not in report:
+            if name.endswith("GPT") and "\n   3      67584     131038" not in report:
                 sys.exit(f"{name}: partition 3 is not in the report")
+            if name.endswith("GPT 128") and '"node": "' + str(full) + '128"' not in report and \
+                    "\n 128     262144     264191" not in report:
+                sys.exit(f"{name}: partition 128 is not in the report")
 
         counts = {name: instructions(cmd, stdin) for name, cmd, stdin in commands}
         rss = {name: peak_rss_kib(cmd, stdin) for name, cmd, stdin in commands}
@@ -282,6 +314,10 @@ def main():
              counts["mkentry-check, 12 logical"] / counts[floor], 1.5),
             ("mkentry-check, GPT instructions / true",
              counts["mkentry-check, GPT"] / counts[floor], 1.5),
+            ("mkentry-check, GPT 128 instructions / true",
+             counts["mkentry-check, GPT 128"] / counts[floor], 3),
+            ("mkentry-check --json, GPT 128 instructions / true",
+             counts["mkentry-check --json, GPT 128"] / counts[floor], 5),
             ("armhf stripped bytes (inf: no arm-linux-gnueabihf-strip)",
              size if size is not None else unmeasured, 5600),
         ] if not value <= limit]
