@@ -254,6 +254,14 @@ const table_case boundary_cases[] = {
             {.partitions = {three[0], {linux_data, 34816, 131039}}}),
     gpt_row("gpt_entries_overlap_by_one_sector", 1, {{rule::overlap, 1, 0, 2, {34816, 34816}}},
             {.partitions = {{esp, 2048, 34816, attribute_legacy_bootable}, three[1]}}),
+    // Out of the array's order the partitions are held to each other all the
+    // same: the first and the third share a sector, the second lies before
+    // both; touching without sharing one is no overlap.
+    gpt_row("gpt_entries_out_of_order_overlap_by_one_sector", 1,
+            {{rule::overlap, 1, 0, 3, {67584, 67584}}},
+            {.partitions = {{linux_data, 67584, 100351}, three[0], {linux_data, 34816, 67584}}}),
+    gpt_row("gpt_entries_out_of_order_touching", 0, {},
+            {.partitions = {{linux_data, 67584, 100351}, three[0], {linux_data, 34816, 67583}}}),
     reserving(gpt_row("gpt_entry_over_reserved_sectors_by_one_at_either_end", 1,
                       {{rule::over_reserved, 1, 0, 0, {2048, 2048}},
                        {rule::over_reserved, 1, 0, 0, {34815, 34815}}},
