@@ -27,12 +27,50 @@ inline constexpr std::array<std::uint32_t, 256> crc32_table = [] {
     return table;
 }();
 
+// Table k holds the CRC register of a byte followed by k zero bytes, so
+// that eight bytes are taken in one step of eight lookups rather than in
+// eight steps of one ("slicing by 8"): an array of 128 used entries is
+// 16 KiB, which byte by byte costs about 200,000 instructions.
+inline constexpr std::array<std::array<std::uint32_t, 256>, 8> crc32_tables = [] {
+    std::array<std::array<std::uint32_t, 256>, 8> tables{};
+    tables[0] = crc32_table;
+    for (std::size_t k = 1; k < tables.size(); ++k) {
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            const std::uint32_t before = tables[k - 1][byte];
+            tables[k][byte] = crc32_table[before & 0xff] ^ (before >> 8);
+        }
+    }
+    return tables;
+}();
+
+// Four bytes as the register takes them, the first the lowest on any host.
+constexpr std::uint32_t crc32_word(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// The register after eight bytes, four of them low and four high.
+constexpr std::uint32_t crc32_step8(std::uint32_t crc, const std::uint8_t* bytes)
+{
+    const std::uint32_t low = crc ^ crc32_word(bytes);
+    const std::uint32_t high = crc32_word(bytes + 4);
+    const auto& t = crc32_tables;
+    return t[7][low & 0xff] ^ t[6][(low >> 8) & 0xff] ^ t[5][(low >> 16) & 0xff] ^ t[4][low >> 24] ^
+           t[3][high & 0xff] ^ t[2][(high >> 8) & 0xff] ^ t[1][(high >> 16) & 0xff] ^
+           t[0][high >> 24];
+}
+
 // Goes on from crc, the CRC of what came before (0 for nothing).
 constexpr std::uint32_t crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes)
 {
     crc = ~crc;
-    for (const std::uint8_t byte : bytes) {
-        crc = crc32_table[(crc ^ byte) & 0xff] ^ (crc >> 8);
+    std::size_t at = 0;
+    for (; bytes.size() - at >= 8; at += 8) {
+        crc = crc32_step8(crc, bytes.data() + at);
+    }
+    for (; at < bytes.size(); ++at) {
+        crc = crc32_table[(crc ^ bytes[at]) & 0xff] ^ (crc >> 8);
     }
     return ~crc;
 }
@@ -65,6 +103,11 @@ inline constexpr std::array<std::uint32_t, 64> x_to_2_to_the = [] {
 // Goes on from crc over count zero bytes: the register times x^(8 count).
 constexpr std::uint32_t crc32_zeros(std::uint32_t crc, std::uint64_t count)
 {
+    // No zeros between two used entries, the most of a full array: the
+    // multiplication by x^0 below would still take its 32 steps.
+    if (count == 0) {
+        return crc;
+    }
     std::uint32_t power = std::uint32_t{1} << 31; // x^0
     for (std::size_t k = 3; count != 0; count >>= 1, ++k) {
         if ((count & 1) != 0) {
@@ -77,6 +120,15 @@ constexpr std::uint32_t crc32_zeros(std::uint32_t crc, std::uint64_t count)
 static_assert([] {
     constexpr std::array<std::uint8_t, 9> check = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     return crc32(0, check) == 0xcbf43926;
+}());
+static_assert([] {
+    // Eight bytes at a time, with a tail of one to seven.
+    constexpr std::array<std::uint8_t, 43> fox = {
+        'T', 'h', 'e', ' ', 'q', 'u', 'i', 'c', 'k', ' ', 'b', 'r', 'o', 'w', 'n',
+        ' ', 'f', 'o', 'x', ' ', 'j', 'u', 'm', 'p', 's', ' ', 'o', 'v', 'e', 'r',
+        ' ', 't', 'h', 'e', ' ', 'l', 'a', 'z', 'y', ' ', 'd', 'o', 'g'};
+    return crc32(0, fox) == 0x414fa339 &&
+           crc32(0, std::span<const std::uint8_t>(fox).first(16)) == 0xc81b2a7c;
 }());
 static_assert([] {
     std::array<std::uint8_t, 300> zeros{};
