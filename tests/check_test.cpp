@@ -843,6 +843,8 @@ struct escape_case {
 
 const escape_case escape_cases[] = {
     {"plain", "disk.img", "disk.img", "disk.img"},
+    {"runs_between_escapes", "a\tb\xc3\xa9z\\d\x01", "a\\tb\xc3\xa9z\\\\d\\001",
+     "a\\u0009b\xc3\xa9z\\\\d\\u0001"},
     {"backslash", "a\\b", "a\\\\b", "a\\\\b"},
     {"quote", "a\"b", "a\"b", "a\\\"b"},
     {"tab_newline_return", "\t\n\r", "\\t\\n\\r", "\\u0009\\u000a\\u000d"},

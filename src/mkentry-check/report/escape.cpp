@@ -3,8 +3,6 @@
 
 #include "report/escape.h"
 
-#include <cstddef>
-
 namespace {
 
 // The length of the valid UTF-8 sequence at the start of bytes, or 0.
@@ -42,52 +40,119 @@ void put_bytes(std::FILE* out, std::string_view bytes)
     std::fwrite(bytes.data(), 1, bytes.size(), out);
 }
 
+// Appends a byte as C writes it in octal: \033.
+void put_octal(escape_text& escape, unsigned char byte)
+{
+    escape.chars[escape.size++] = '\\';
+    escape.chars[escape.size++] = static_cast<char>('0' + (byte >> 6));
+    escape.chars[escape.size++] = static_cast<char>('0' + ((byte >> 3) & 7));
+    escape.chars[escape.size++] = static_cast<char>('0' + (byte & 7));
+}
+
+// C1 control codes, raw: 0x9b starts an escape sequence on some terminals.
+constexpr bool is_c1(unsigned char byte) { return byte >= 0x80 && byte <= 0x9f; }
+
+// The bytes of the non-ASCII character at the start of a name that a
+// terminal is given as they are: a valid sequence other than a C1 code, or
+// a stray byte of another encoding; 0 for a C1 code, raw or in UTF-8.
+std::size_t terminal_plain_character(std::string_view name)
+{
+    const auto byte = static_cast<unsigned char>(name[0]);
+    if (is_c1(byte)) {
+        return 0;
+    }
+    const std::size_t length = utf8_length(name);
+    if (length == 0) {
+        return 1;
+    }
+    return byte == 0xc2 && is_c1(static_cast<unsigned char>(name[1])) ? 0 : length;
+}
+
 } // namespace
+
+std::size_t terminal_plain_length(std::string_view name)
+{
+    std::size_t at = 0;
+    while (at < name.size()) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
+            ++at;
+        } else if (const std::size_t length =
+                       byte >= 0x80 ? terminal_plain_character(name.substr(at)) : 0;
+                   length != 0) {
+            at += length;
+        } else {
+            break;
+        }
+    }
+    return at;
+}
+
+escape_text terminal_escape(std::string_view name)
+{
+    constexpr std::string_view letters = "abtnvfr"; // \a (7) to \r (13)
+    const auto byte = static_cast<unsigned char>(name[0]);
+    escape_text escape{{}, 0, 1};
+    if (byte == '\\') {
+        escape.chars[escape.size++] = '\\';
+        escape.chars[escape.size++] = '\\';
+    } else if (byte >= 7 && byte <= 13) {
+        escape.chars[escape.size++] = '\\';
+        escape.chars[escape.size++] = letters[byte - 7];
+    } else if (byte == 0xc2) { // U+0080 to U+009F, the same control codes in UTF-8
+        put_octal(escape, byte);
+        put_octal(escape, static_cast<unsigned char>(name[1]));
+        escape.taken = 2;
+    } else {
+        put_octal(escape, byte);
+    }
+    return escape;
+}
+
+std::size_t json_plain_length(std::string_view value)
+{
+    std::size_t at = 0;
+    while (at < value.size()) {
+        const auto byte = static_cast<unsigned char>(value[at]);
+        if (byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\') {
+            ++at;
+        } else if (const std::size_t length = byte >= 0x80 ? utf8_length(value.substr(at)) : 0;
+                   length != 0) {
+            at += length;
+        } else {
+            break;
+        }
+    }
+    return at;
+}
+
+escape_text json_escape(std::string_view value)
+{
+    constexpr std::string_view hex_digits = "0123456789abcdef";
+    const auto byte = static_cast<unsigned char>(value[0]);
+    escape_text escape{{'\\'}, 1, 1};
+    if (byte == '"' || byte == '\\') {
+        escape.chars[escape.size++] = static_cast<char>(byte);
+        return escape;
+    }
+    // A control byte as \u001b; a byte of no valid sequence as U+FFFD.
+    const bool control = byte < 0x20 || byte == 0x7f;
+    for (const char c : std::string_view(control ? "u00" : "ufffd")) {
+        escape.chars[escape.size++] = c;
+    }
+    if (control) {
+        escape.chars[escape.size++] = hex_digits[byte >> 4];
+        escape.chars[escape.size++] = hex_digits[byte & 0xf];
+    }
+    return escape;
+}
 
 void put_escaped(std::FILE* out, std::string_view name)
 {
-    constexpr std::string_view letters = "abtnvfr"; // \a (7) to \r (13)
-    while (!name.empty()) {
-        const auto byte = static_cast<unsigned char>(name[0]);
-        std::size_t taken = 1;
-        if (byte == '\\') {
-            std::fputs("\\\\", out);
-        } else if (byte >= 7 && byte <= 13) {
-            std::fprintf(out, "\\%c", letters[byte - 7]);
-        } else if (byte < 0x20 || (byte >= 0x7f && byte <= 0x9f)) {
-            // 0x80 to 0x9f are control codes too: 0x9b starts an escape
-            // sequence on some terminals.
-            std::fprintf(out, "\\%03o", byte);
-        } else if (byte < 0x80 || (taken = utf8_length(name)) == 0) {
-            taken = 1;
-            std::putc(name[0], out); // ASCII, or a stray byte of another encoding
-        } else if (byte == 0xc2 && static_cast<unsigned char>(name[1]) <= 0x9f) {
-            // U+0080 to U+009F, the same control codes in UTF-8.
-            std::fprintf(out, "\\302\\%03o", static_cast<unsigned char>(name[1]));
-        } else {
-            put_bytes(out, name.substr(0, taken));
-        }
-        name.remove_prefix(taken);
-    }
+    escape_for_terminal(name, [out](std::string_view piece) { put_bytes(out, piece); });
 }
 
 void put_json_chars(std::FILE* out, std::string_view value)
 {
-    while (!value.empty()) {
-        const auto byte = static_cast<unsigned char>(value[0]);
-        std::size_t taken = 1;
-        if (byte == '"' || byte == '\\') {
-            std::fprintf(out, "\\%c", byte);
-        } else if (byte < 0x20 || byte == 0x7f) {
-            std::fprintf(out, "\\u%04x", byte);
-        } else if (byte < 0x80) {
-            std::putc(value[0], out);
-        } else if ((taken = utf8_length(value)) != 0) {
-            put_bytes(out, value.substr(0, taken));
-        } else {
-            taken = 1;
-            std::fputs("\\ufffd", out);
-        }
-        value.remove_prefix(taken);
-    }
+    escape_for_json(value, [out](std::string_view piece) { put_bytes(out, piece); });
 }

@@ -4,6 +4,8 @@
 // Names as they may stand in a report: a device or file name is any bytes.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
 #include <string_view>
 
@@ -16,3 +18,48 @@ void put_escaped(std::FILE* out, std::string_view name);
 // is; a byte that is not part of it becomes U+FFFD, so the output is valid
 // JSON for any name.
 void put_json_chars(std::FILE* out, std::string_view value);
+
+// The escape of what starts a name, and how many of its bytes it stands for.
+struct escape_text {
+    std::array<char, 8> chars; // \302\233 at the longest
+    std::size_t size;
+    std::size_t taken;
+};
+
+// How many bytes at the start of a name pass as they are, in each form;
+// where none do, the escape of what starts it.
+std::size_t terminal_plain_length(std::string_view name);
+escape_text terminal_escape(std::string_view name);
+std::size_t json_plain_length(std::string_view value);
+escape_text json_escape(std::string_view value);
+
+// A name in pieces, each a run that passes as it is or one escape, handed
+// to put: written a run at a time, or into a row built whole, rather than
+// a byte at a time.
+template <typename Put> void escape_for_terminal(std::string_view name, Put put)
+{
+    while (!name.empty()) {
+        if (const std::size_t plain = terminal_plain_length(name); plain != 0) {
+            put(name.substr(0, plain));
+            name.remove_prefix(plain);
+        } else {
+            const escape_text escape = terminal_escape(name);
+            put(std::string_view(escape.chars.data(), escape.size));
+            name.remove_prefix(escape.taken);
+        }
+    }
+}
+
+template <typename Put> void escape_for_json(std::string_view value, Put put)
+{
+    while (!value.empty()) {
+        if (const std::size_t plain = json_plain_length(value); plain != 0) {
+            put(value.substr(0, plain));
+            value.remove_prefix(plain);
+        } else {
+            const escape_text escape = json_escape(value);
+            put(std::string_view(escape.chars.data(), escape.size));
+            value.remove_prefix(escape.taken);
+        }
+    }
+}
