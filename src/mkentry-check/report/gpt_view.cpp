@@ -5,6 +5,8 @@
 // Linux's numbers, with their types, PARTUUIDs, attributes and names; in
 // JSON as sfdisk --json prints a GPT.
 #include <cinttypes>
+#include <cstdint>
+#include <cstring>
 
 #include "report/escape.h"
 #include "report/row.h"
@@ -61,6 +63,57 @@ utf8_name name_of(const gpt_entry& entry)
     return name;
 }
 
+constexpr std::size_t not_plain = SIZE_MAX;
+
+// Most names are printable ASCII, which stand in the report as they are,
+// in text and in JSON: such a name's length, its bytes copied to out; 0
+// for no name, not_plain for any other, which name_of and the escapes take.
+std::size_t plain_name(const gpt_entry& entry, char* out)
+{
+    constexpr std::size_t units = 36;
+    for (std::size_t i = 0; i < units; ++i) {
+        const std::uint8_t low = entry.name[2 * i];
+        if (low == 0 && entry.name[2 * i + 1] == 0) {
+            return i;
+        }
+        if (entry.name[2 * i + 1] != 0 || low < 0x20 || low > 0x7e || low == '\\' || low == '"') {
+            return not_plain;
+        }
+        out[i] = static_cast<char>(low);
+    }
+    return units;
+}
+
+// A name in a row after its label, and what ends it.
+void put_name(row_text& row, const gpt_entry& entry, std::string_view label, std::string_view end,
+              bool json)
+{
+    constexpr std::size_t longest_plain = 36;
+    char* at = room(row, label.size() + longest_plain + end.size());
+    const std::size_t plain = plain_name(entry, at + label.size());
+    if (plain == 0) {
+        return;
+    }
+    if (plain != not_plain) {
+        std::memcpy(at, label.data(), label.size());
+        std::memcpy(at + label.size() + plain, end.data(), end.size());
+        row.size += label.size() + plain + end.size();
+        return;
+    }
+    const utf8_name name = name_of(entry);
+    if (name.size == 0) {
+        return;
+    }
+    put(row, label);
+    const auto put_piece = [&row](std::string_view piece) { put(row, piece); };
+    if (json) {
+        escape_for_json(name.view(), put_piece);
+    } else {
+        escape_for_terminal(name.view(), put_piece);
+    }
+    put(row, end);
+}
+
 // The attributes in sfdisk's words: bits 0 to 2 by name, the type's own
 // bits 48 to 63 as GUID:48,49.
 void print_attributes(std::FILE* out, std::uint64_t attributes)
@@ -91,38 +144,27 @@ void print_array_place(std::FILE* out, const gpt_header& header, std::uint32_t s
                  header.entry_count, header.entry_size, array.first, array.last);
 }
 
-// A partition's row, built whole as the MBR's are, and its name below it.
-void print_gpt_row(std::FILE* out, const gpt_partition& partition)
+// A partition's row, built as the MBR's are, and its name below it.
+void print_gpt_row(row_text& row, const gpt_partition& partition)
 {
     const gpt_entry& entry = partition.entry;
-    row_text row;
     put_column(row, partition.number, 4);
     put_column(row, entry.first_lba, 11);
     put_column(row, entry.last_lba, 11);
     put_column(row, size_of(sectors_of(entry)), 11);
     put(row, " ");
-    for (int shift = 56; shift >= 0; shift -= 8) {
-        put_hex_byte(row, static_cast<unsigned>(entry.attributes >> shift) & 0xff);
-    }
-    const guid_text unique = text_of(entry.unique, letter_case::lower);
-    const guid_text type = text_of(entry.type, letter_case::lower);
+    put_hex64(row, entry.attributes);
     put(row, " ");
-    put(row, {unique.data(), unique.size() - 1});
+    put_guid(row, entry.unique, letter_case::lower);
     put(row, " ");
-    put(row, {type.data(), type.size() - 1});
+    put_guid(row, entry.type, letter_case::lower);
     const std::string_view kind = type_name(entry.type);
     if (!kind.empty()) {
         put(row, " ");
         put(row, kind);
     }
     put(row, "\n");
-    std::fwrite(row.chars.data(), 1, row.size, out);
-    const utf8_name name = name_of(entry);
-    if (name.size != 0) {
-        std::fputs("      name: ", out);
-        put_escaped(out, name.view());
-        std::fputc('\n', out);
-    }
+    put_name(row, entry, "      name: ", "\n", false);
 }
 
 } // namespace
@@ -151,9 +193,12 @@ void print_gpt_table(std::FILE* out, const checked_table& table)
     std::fputs("\npart      first       last    sectors attributes       partuuid           "
                "                  type\n",
                out);
+    row_text rows;
+    rows.out = out;
     for (std::size_t i = 0; i < gpt.count; ++i) {
-        print_gpt_row(out, gpt.partitions[i]);
+        print_gpt_row(rows, gpt.partitions[i]);
     }
+    flush(rows);
 }
 
 void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device)

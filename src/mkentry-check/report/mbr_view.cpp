@@ -41,6 +41,7 @@ partition_view logical_view(const logical_partition& logical)
 void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition_view& view)
 {
     row_text row;
+    row.out = out;
     put_column(row, view.number, 4);
     put(row, "   ");
     put_hex_byte(row, view.boot_flag);
@@ -63,7 +64,7 @@ void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition
         put_column(row, view.table_sector, 15);
     }
     put(row, "\n");
-    std::fwrite(row.chars.data(), 1, row.size, out);
+    flush(row);
 }
 
 // A partition as sfdisk --json lists it, its node named as the kernel

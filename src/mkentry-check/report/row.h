@@ -6,38 +6,158 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 
-// One row of the table, built whole and written once: the report of a long
-// chain is mostly rows, and printf costs a few thousand instructions a row.
+#include "guid.h"
+
+// Rows built in a buffer and written in one call when it is full or done:
+// printf costs a few thousand instructions a row, and even a plain fwrite
+// about 150, where the report of a full GPT is 128 rows and their names.
+// Set out before the first put; the characters are not zeroed first.
 struct row_text {
-    std::array<char, 256> chars; // room for a row of either table at its widest
+    std::FILE* out;
+    std::array<char, 4096> chars;
     std::size_t size = 0;
 };
 
+inline void flush(row_text& row)
+{
+    std::fwrite(row.chars.data(), 1, row.size, row.out);
+    row.size = 0;
+}
+
+// Room for count more characters, flushing what is built where needed.
+inline char* room(row_text& row, std::size_t count)
+{
+    if (row.chars.size() - row.size < count) {
+        flush(row);
+    }
+    return row.chars.data() + row.size;
+}
+
 inline void put(row_text& row, std::string_view part)
 {
-    std::copy(part.begin(), part.end(), row.chars.begin() + static_cast<std::ptrdiff_t>(row.size));
+    if (part.size() > row.chars.size()) { // a device's name may be that long
+        flush(row);
+        std::fwrite(part.data(), 1, part.size(), row.out);
+        return;
+    }
+    std::memcpy(room(row, part.size()), part.data(), part.size());
     row.size += part.size();
 }
 
-// A number right-aligned in width columns.
+// How many decimal digits a number has: from its bits, as a guess of
+// log10(2) * bits that is at most one short, rather than a division a digit.
+constexpr std::size_t decimal_length(std::uint64_t value)
+{
+    constexpr std::array<std::uint64_t, 20> powers = [] {
+        std::array<std::uint64_t, 20> each{};
+        std::uint64_t power = 1;
+        for (std::uint64_t& one : each) {
+            one = power;
+            power *= 10;
+        }
+        return each;
+    }();
+    const auto guess = static_cast<std::size_t>(std::bit_width(value) * 1233 >> 12); // 1233/4096
+    return guess + (guess < powers.size() && value >= powers[guess] ? 1 : 0) + (value == 0 ? 1 : 0);
+}
+
+static_assert(decimal_length(0) == 1 && decimal_length(9) == 1 && decimal_length(10) == 2 &&
+              decimal_length(99) == 2 && decimal_length(100) == 3 &&
+              decimal_length(999999999999999999) == 18 &&
+              decimal_length(1000000000000000000) == 19 &&
+              decimal_length(9999999999999999999U) == 19 &&
+              decimal_length(10000000000000000000U) == 20 && decimal_length(UINT64_MAX) == 20);
+
+// A number's digits, ending at end: two at a time, as std::to_chars does,
+// but without a buffer of their own to copy from.
+inline void put_digits_before(char* end, std::uint64_t value)
+{
+    constexpr std::string_view pairs = "00010203040506070809101112131415161718192021222324"
+                                       "25262728293031323334353637383940414243444546474849"
+                                       "50515253545556575859606162636465666768697071727374"
+                                       "75767778798081828384858687888990919293949596979899";
+    while (value >= 100) {
+        const std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+        value /= 100;
+        *--end = pairs[pair + 1];
+        *--end = pairs[pair];
+    }
+    if (value >= 10) {
+        *--end = pairs[2 * value + 1];
+        *--end = pairs[2 * value];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+}
+
+// A number right-aligned in width columns, of at most 20.
 inline void put_column(row_text& row, std::uint64_t value, std::size_t width)
 {
-    std::array<char, 20> digits;
-    const char* end = std::to_chars(digits.begin(), digits.end(), value).ptr;
-    const std::string_view number(digits.data(), static_cast<std::size_t>(end - digits.data()));
-    constexpr std::string_view spaces = "               ";
-    put(row, spaces.substr(0, width > number.size() ? width - number.size() : 0));
-    put(row, number);
+    constexpr std::size_t widest = 20; // 2^64 - 1
+    char* at = room(row, widest);
+    std::memset(at, ' ', widest); // a few stores: the digits overwrite the rest
+    const std::size_t length = decimal_length(value);
+    const std::size_t spaces = width > length ? width - length : 0;
+    put_digits_before(at + spaces + length, value);
+    row.size += spaces + length;
 }
 
 inline void put_hex_byte(row_text& row, unsigned byte)
 {
     constexpr std::string_view hex_digits = "0123456789abcdef";
-    row.chars[row.size++] = hex_digits[(byte >> 4) & 0xf];
-    row.chars[row.size++] = hex_digits[byte & 0xf];
+    char* at = room(row, 2);
+    at[0] = hex_digits[(byte >> 4) & 0xf];
+    at[1] = hex_digits[byte & 0xf];
+    row.size += 2;
+}
+
+// Each byte's two hex digits in either case: a GUID is 16 copies of a pair.
+using hex_pair_table = std::array<std::array<char, 2>, 256>;
+
+constexpr hex_pair_table hex_pairs_of(std::string_view digits)
+{
+    hex_pair_table pairs{};
+    for (std::size_t byte = 0; byte < pairs.size(); ++byte) {
+        pairs[byte] = {digits[byte >> 4], digits[byte & 0xf]};
+    }
+    return pairs;
+}
+
+inline constexpr hex_pair_table hex_pairs_lower = hex_pairs_of("0123456789abcdef");
+inline constexpr hex_pair_table hex_pairs_upper = hex_pairs_of("0123456789ABCDEF");
+
+// A 64-bit value as 16 hex digits, the most significant first.
+inline void put_hex64(row_text& row, std::uint64_t value)
+{
+    char* at = room(row, 16);
+    for (int shift = 56; shift >= 0; shift -= 8, at += 2) {
+        std::memcpy(at, hex_pairs_lower[(value >> shift) & 0xff].data(), 2);
+    }
+    row.size += 16;
+}
+
+// A GUID as text_of writes it, without building its text first.
+inline void put_guid(row_text& row, const guid& id, letter_case kind)
+{
+    constexpr std::array<std::uint8_t, 16> order = {3, 2, 1,  0,  5,  4,  7,  6,
+                                                    8, 9, 10, 11, 12, 13, 14, 15};
+    constexpr std::size_t length = 36;
+    const hex_pair_table& pairs = kind == letter_case::upper ? hex_pairs_upper : hex_pairs_lower;
+    char* at = room(row, length);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            *at++ = '-';
+        }
+        std::memcpy(at, pairs[id[order[i]]].data(), 2);
+        at += 2;
+    }
+    row.size += length;
 }
