@@ -248,6 +248,12 @@ const table_case boundary_cases[] = {
              {rule::gpt_entry_outside_usable, 1, 0, 0, {33, 34815}},
              {rule::unaligned, 1}},
             {.partitions = {{esp, 33, 34815, attribute_legacy_bootable}}}),
+    // The same from the second entry, the first lying further on.
+    gpt_row("gpt_second_entry_over_the_arrays_last_sector", 1,
+            {{.what = rule::gpt_over_partition, .other = 2, .sectors = {33, 33}},
+             {rule::gpt_entry_outside_usable, 2, 0, 0, {33, 34815}},
+             {rule::unaligned, 2}},
+            {.partitions = {three[1], {esp, 33, 34815, attribute_legacy_bootable}}}),
     gpt_row("gpt_partition_over_the_backup_arrays_first_sector", 1,
             {{.what = rule::gpt_over_partition, .other = 2, .sectors = {131039, 131039}},
              {rule::gpt_entry_outside_usable, 2, 0, 0, {34816, 131039}}},

@@ -102,17 +102,45 @@ std::array<gpt_piece, 4> pieces_of(const check_context& check, const gpt_table& 
     return pieces;
 }
 
+// From the first sector of any partition to the last of any.
+sector_range partitions_span(const gpt_table& gpt)
+{
+    sector_range span = no_sectors;
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        const sector_range sectors = sectors_of(gpt.partitions[i].entry);
+        if (!is_empty(sectors)) {
+            span = is_empty(span) ? sectors
+                                  : sector_range{std::min(span.first, sectors.first),
+                                                 std::max(span.last, sectors.last)};
+        }
+    }
+    return span;
+}
+
+// No partition over a piece. One outside the partitions' span, as the
+// headers and arrays mostly are, is not held to each partition in turn: a
+// full array's 128 partitions times 4 pieces.
+void check_piece_under_partitions(check_context& check, const gpt_table& gpt,
+                                  const gpt_piece& piece, const sector_range& span)
+{
+    if (!overlap(piece.sectors, span)) {
+        return;
+    }
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        const gpt_partition& partition = gpt.partitions[i];
+        check_overlap(check, rule::gpt_over_partition, at_gpt(piece.part), piece.sectors,
+                      partition.number, sectors_of(partition.entry));
+    }
+}
+
 // No partition, no reserved range over a header or an array; the primary
 // array not over the MBR, its header or the backup header.
 void check_pieces(check_context& check, const gpt_table& gpt)
 {
     const std::array<gpt_piece, 4> pieces = pieces_of(check, gpt);
+    const sector_range span = partitions_span(gpt);
     for (const gpt_piece& piece : pieces) {
-        for (std::size_t i = 0; i < gpt.count; ++i) {
-            const gpt_partition& partition = gpt.partitions[i];
-            check_overlap(check, rule::gpt_over_partition, at_gpt(piece.part), piece.sectors,
-                          partition.number, sectors_of(partition.entry));
-        }
+        check_piece_under_partitions(check, gpt, piece, span);
         check_reserved(check, at_gpt(piece.part), piece.sectors);
     }
     for (const sector_range& kept_clear : {sector_range{0, 1}, pieces[2].sectors}) {
