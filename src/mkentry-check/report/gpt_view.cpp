@@ -116,21 +116,24 @@ void put_name(row_text& row, const gpt_entry& entry, std::string_view label, std
 
 // The attributes in sfdisk's words: bits 0 to 2 by name, the type's own
 // bits 48 to 63 as GUID:48,49.
-void print_attributes(std::FILE* out, std::uint64_t attributes)
+void put_attributes(row_text& row, std::uint64_t attributes)
 {
-    constexpr std::array<const char*, 3> names = {"RequiredPartition", "NoBlockIOProtocol",
-                                                  "LegacyBIOSBootable"};
-    const char* separator = "";
+    constexpr std::array<std::string_view, 3> names = {"RequiredPartition", "NoBlockIOProtocol",
+                                                       "LegacyBIOSBootable"};
+    std::string_view separator;
     for (std::size_t bit = 0; bit < names.size(); ++bit) {
         if ((attributes >> bit & 1) != 0) {
-            std::fprintf(out, "%s%s", separator, names[bit]);
+            put(row, separator);
+            put(row, names[bit]);
             separator = " ";
         }
     }
-    const char* guid_separator = "GUID:";
+    std::string_view guid_separator = "GUID:";
     for (unsigned bit = 48; bit < 64; ++bit) {
         if ((attributes >> bit & 1) != 0) {
-            std::fprintf(out, "%s%s%u", separator, guid_separator, bit);
+            put(row, separator);
+            put(row, guid_separator);
+            put_column(row, bit, 0);
             separator = "";
             guid_separator = ",";
         }
@@ -165,6 +168,36 @@ void print_gpt_row(row_text& row, const gpt_partition& partition)
     }
     put(row, "\n");
     put_name(row, entry, "      name: ", "\n", false);
+}
+
+// A partition as sfdisk --json lists it, built as the text's rows are.
+void put_json_partition(row_text& row, const gpt_partition& partition, std::string_view device,
+                        bool first)
+{
+    const gpt_entry& entry = partition.entry;
+    put(row, first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
+    escape_for_json(device, [&row](std::string_view piece) { put(row, piece); });
+    put(row, partition_infix(device));
+    put_column(row, partition.number, 0);
+    put(row, "\",\n            \"start\": ");
+    put_column(row, entry.first_lba, 0);
+    put(row, ",\n            \"size\": ");
+    put_column(row, size_of(sectors_of(entry)), 0);
+    put(row, ",\n            \"type\": \"");
+    put_guid(row, entry.type, letter_case::upper);
+    put(row, "\",\n            \"uuid\": \"");
+    put_guid(row, entry.unique, letter_case::upper);
+    put(row, "\"");
+    put_name(row, entry, ",\n            \"name\": \"", "\"", true);
+    if ((entry.attributes & (attribute_required | attribute_no_block_io |
+                             attribute_legacy_bootable | 0xffff000000000000)) != 0) {
+        put(row, ",\n            \"attrs\": \"");
+        put_attributes(row, entry.attributes);
+        put(row, "\"");
+    }
+    put(row, ",\n            \"partuuid\": \"");
+    put_guid(row, entry.unique, letter_case::lower);
+    put(row, "\"\n         }");
 }
 
 } // namespace
@@ -219,33 +252,11 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
     }
     std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
                  table.check.disk.sector_size);
+    row_text rows;
+    rows.out = out;
     for (std::size_t i = 0; i < gpt.count; ++i) {
-        const gpt_partition& partition = gpt.partitions[i];
-        const gpt_entry& entry = partition.entry;
-        std::fputs(i == 0 ? "\n         {\n            \"node\": \""
-                          : ",{\n            \"node\": \"",
-                   out);
-        put_json_chars(out, device);
-        std::fprintf(out,
-                     "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
-                     ",\n            \"type\": \"%s\",\n            \"uuid\": \"%s\"",
-                     partition_infix(device), partition.number, entry.first_lba,
-                     size_of(sectors_of(entry)), text_of(entry.type, letter_case::upper).data(),
-                     text_of(entry.unique, letter_case::upper).data());
-        const utf8_name name = name_of(entry);
-        if (name.size != 0) {
-            std::fputs(",\n            \"name\": \"", out);
-            put_json_chars(out, name.view());
-            std::fputc('"', out);
-        }
-        if ((entry.attributes & (attribute_required | attribute_no_block_io |
-                                 attribute_legacy_bootable | 0xffff000000000000)) != 0) {
-            std::fputs(",\n            \"attrs\": \"", out);
-            print_attributes(out, entry.attributes);
-            std::fputc('"', out);
-        }
-        std::fprintf(out, ",\n            \"partuuid\": \"%s\"\n         }",
-                     text_of(entry.unique, letter_case::lower).data());
+        put_json_partition(rows, gpt.partitions[i], device, i == 0);
     }
+    flush(rows);
     std::fputs(gpt.count == 0 ? "]\n   }" : "\n      ]\n   }", out);
 }
