@@ -29,6 +29,31 @@ constexpr sector_range sector_2[] = {{2, 2}};
 const slot_bytes extended_to_100351 = {0, 0x0f, 34816, 65536};
 const slot_bytes protective_4k = {0, 0xee, 1, 16383};
 
+// A full array of 128 partitions of 1 MiB on a disk of 130 MiB, not in
+// the order of their sectors: entry k lies at MiB 37 k mod 128 + 1 (entry
+// 45 at MiB 2), entry 0, the boot partition, at MiB 1.
+constexpr std::uint64_t full_disk_sectors = 266240;
+const slot_bytes protective_full = {0, 0xee, 1, full_disk_sectors - 1};
+constexpr test_disk full_disk = {full_disk_sectors};
+
+gpt_bytes full_array()
+{
+    gpt_bytes gpt{.sectors = full_disk_sectors};
+    for (std::uint64_t k = 0; k < 128; ++k) {
+        const std::uint64_t first = 2048 * ((37 * k) % 128 + 1);
+        gpt.partitions.push_back({k == 0 ? esp : linux_data, first, first + 2047,
+                                  k == 0 ? attribute_legacy_bootable : 0});
+    }
+    return gpt;
+}
+
+gpt_bytes full_array_with(std::size_t entry, gpt_partition_bytes partition)
+{
+    gpt_bytes gpt = full_array();
+    gpt.partitions[entry] = partition;
+    return gpt;
+}
+
 // The extended slot of the chain alone, in a slot of its own.
 table_case extended_in(const char* name, std::uint8_t type, std::size_t slot)
 {
@@ -266,6 +291,15 @@ const table_case boundary_cases[] = {
     gpt_row("gpt_entries_out_of_order_overlap_by_one_sector", 1,
             {{rule::overlap, 1, 0, 3, {67584, 67584}}},
             {.partitions = {{linux_data, 67584, 100351}, three[0], {linux_data, 34816, 67584}}}),
+    gpt_row("gpt_full_array_out_of_order", 0, {}, full_array(), {protective_full}, full_disk),
+    gpt_row("gpt_full_array_first_into_the_next_by_one_sector", 1,
+            {{rule::overlap, 1, 0, 46, {4096, 4096}}},
+            full_array_with(0, {esp, 2048, 4096, attribute_legacy_bootable}), {protective_full},
+            full_disk),
+    gpt_row("gpt_full_array_unique_guid_twice", 0, {{rule::gpt_guid, 100, 0, 3}},
+            full_array_with(99, {linux_data, 2048 * (37 * 99 % 128 + 1),
+                                 2048 * (37 * 99 % 128 + 1) + 2047, 0, "", 0, 3}),
+            {protective_full}, full_disk),
     gpt_row("gpt_entries_out_of_order_touching", 0, {},
             {.partitions = {{linux_data, 67584, 100351}, three[0], {linux_data, 34816, 67583}}}),
     reserving(gpt_row("gpt_entry_over_reserved_sectors_by_one_at_either_end", 1,
