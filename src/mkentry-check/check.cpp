@@ -48,6 +48,15 @@ void check_gpt_disk(checked_table& table)
     }
 }
 
+// The CRC of an array the checks took, for the models to take as read.
+known_crc known_of(const gpt_header_read& read)
+{
+    if (!read.crc_taken) {
+        return {};
+    }
+    return {read.header.entries_lba, array_bytes(read.header), read.array_crc};
+}
+
 } // namespace
 
 checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
@@ -71,7 +80,11 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                           .wanted = disk.sector_size});
     }
     if (table.check.failure.reason == nullptr) {
-        read_as_each({disk, table.check.reader, &sector}, table.readers);
+        const model_disk model = {disk,
+                                  table.check.reader,
+                                  &sector,
+                                  {known_of(table.gpt.primary), known_of(table.gpt.backup)}};
+        read_as_each(model, table.readers);
         table.differing = differing_readers(table);
     }
     return table;

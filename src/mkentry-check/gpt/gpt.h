@@ -20,6 +20,8 @@ struct gpt_header_read {
     std::uint64_t sector = 0; // where it was read
     gpt_header header{};
     gpt_field problem = gpt_field::signature;
+    bool crc_taken = false; // its array's CRC was taken, whether right or not
+    std::uint32_t array_crc = 0;
 };
 
 // A used entry (a non-zero type) of the GPT read, numbered as Linux numbers

@@ -169,6 +169,8 @@ bool check_array(check_context& check, gpt_table* keep_in, gpt_header_read& read
     if (!scan_array(check, keep_in, read.header, crc)) {
         return false;
     }
+    read.crc_taken = true;
+    read.array_crc = crc;
     if (crc != read.header.entries_crc) {
         read.problem = gpt_field::array_crc;
         if (keep_in != nullptr) {
@@ -264,6 +266,10 @@ void read_gpt(check_context& check, gpt_table& gpt)
                       same_arrays(check, primary, backup.header);
     if (check.failure.reason != nullptr || (!same && !check_array(check, nullptr, backup))) {
         return;
+    }
+    if (same) {
+        backup.crc_taken = gpt.primary.crc_taken;
+        backup.array_crc = gpt.primary.array_crc;
     }
     gpt.backup_differs = !same || !mirrors(primary, backup.header);
 }

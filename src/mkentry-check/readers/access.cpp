@@ -75,17 +75,59 @@ bool take_crc(const model_disk& disk, std::uint64_t offset, std::uint64_t bytes,
 std::array<remembered_crc, 4> remembered{};
 std::size_t next_remembered = 0;
 
+// A piece of an entry array: the models read entries one at a time, and
+// one read of a piece serves all of its entries.
+struct entry_window {
+    std::uint64_t start = 0;
+    std::size_t size = 0; // 0: none held
+    std::array<std::uint8_t, 4096> bytes;
+};
+
+entry_window window;
+
+// Holds the piece around offset, as much of it as lies on the disk.
+void fill_window(const model_disk& disk, std::uint64_t offset)
+{
+    const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
+    window.start = offset - offset % window.bytes.size();
+    window.size = 0;
+    if (window.start < disk_bytes) {
+        const auto size = static_cast<std::size_t>(
+            std::min<std::uint64_t>(window.bytes.size(), disk_bytes - window.start));
+        if (read_bytes(disk, window.start, {window.bytes.data(), size})) {
+            window.size = size;
+        }
+    }
+}
+
+bool in_window(std::uint64_t offset)
+{
+    return offset >= window.start && offset - window.start <= window.size &&
+           window.size - (offset - window.start) >= gpt_entry_bytes;
+}
+
 } // namespace
 
-void forget_crcs()
+void forget_reads(const model_disk& disk)
 {
+    window.size = 0;
     remembered = {};
     next_remembered = 0;
+    for (const known_crc& known : disk.known) {
+        if (known.bytes != 0) {
+            remembered[next_remembered++] = {known.first_sector, known.bytes, known.crc, true};
+        }
+    }
 }
 
 bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
                std::uint32_t& crc)
 {
+    const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
+    if (bytes > max_array_bytes || first_sector >= disk.disk.sectors ||
+        bytes > disk_bytes - first_sector * disk.disk.sector_size) {
+        return false;
+    }
     const auto* known =
         std::find_if(remembered.begin(), remembered.end(), [&](const remembered_crc& one) {
             return one.valid && one.first_sector == first_sector && one.bytes == bytes;
@@ -94,10 +136,7 @@ bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t
         crc = known->crc;
         return true;
     }
-    const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
-    if (bytes > max_array_bytes || first_sector >= disk.disk.sectors ||
-        bytes > disk_bytes - first_sector * disk.disk.sector_size ||
-        !take_crc(disk, first_sector * disk.disk.sector_size, bytes, crc)) {
+    if (!take_crc(disk, first_sector * disk.disk.sector_size, bytes, crc)) {
         return false;
     }
     remembered[next_remembered] = {first_sector, bytes, crc, true};
@@ -105,13 +144,22 @@ bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t
     return true;
 }
 
-bool read_entry(const model_disk& disk, std::uint64_t offset, gpt_entry& out)
+bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
 {
-    std::array<std::uint8_t, gpt_entry_bytes> bytes{};
-    if (!read_bytes(disk, offset, bytes)) {
+    if (!in_window(offset)) {
+        fill_window(disk, offset);
+    }
+    // An entry across the piece's end, or in a piece that cannot be read
+    // whole, is read on its own.
+    std::array<std::uint8_t, gpt_entry_bytes> own;
+    std::span<const std::uint8_t> bytes(own);
+    if (in_window(offset)) {
+        bytes = std::span<const std::uint8_t>(window.bytes)
+                    .subspan(static_cast<std::size_t>(offset - window.start), gpt_entry_bytes);
+    } else if (!read_bytes(disk, offset, own)) {
         return false;
     }
-    out = decode_gpt_entry(bytes);
+    out = {get_guid(bytes, 0), get_le64(bytes, 32), get_le64(bytes, 40), get_le64(bytes, 48)};
     return true;
 }
 

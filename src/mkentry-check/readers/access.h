@@ -43,11 +43,21 @@ inline constexpr std::uint64_t max_array_bytes = std::uint64_t{4} << 20;
 bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t bytes,
                std::uint32_t& crc);
 
-// Forgets the CRCs remembered, before the models read another disk.
-void forget_crcs();
+// Forgets what the models read of the last disk, before they read another,
+// and remembers the CRCs this one comes with.
+void forget_reads(const model_disk& disk);
 
-// The 128 bytes of one GPT entry at a byte offset; false past the disk.
-bool read_entry(const model_disk& disk, std::uint64_t offset, gpt_entry& out);
+// What the models take of a GPT entry: none of them reads its GUID or
+// name.
+struct model_entry {
+    guid type;
+    std::uint64_t first_lba;
+    std::uint64_t last_lba;
+    std::uint64_t attributes;
+};
+
+// One GPT entry at a byte offset; false past the disk.
+bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out);
 
 // A made partition kept in the view, or counted past its room.
 void make(reader_view& view, const made_partition& made);

@@ -88,23 +88,13 @@ bool same(const made_partition& one, const made_partition& other)
            one.size == other.size;
 }
 
-} // namespace
-
-bool makes_as_written(const checked_table& table, board which)
+// Entries past 255 are not kept as written; the readers that make them
+// are not held to them.
+bool matches(const checked_table& table, const reader_view& view, const expected_list& expected)
 {
-    const reader_view& view = view_of(table.readers, which);
     if (view.fails != reader_fails::none || view.write_count != 0 || view.not_kept != 0) {
         return false;
     }
-    static expected_list expected;
-    expected.count = 0;
-    if (table.format == disk_format::gpt) {
-        expect_gpt(expected, table.gpt);
-    } else {
-        expect_mbr(expected, table.mbr, table, which);
-    }
-    // Entries past 255 are not kept as written; the readers that make
-    // them are not held to them.
     std::size_t made = 0;
     for (std::size_t i = 0; i < view.count; ++i) {
         const made_partition& part = view.partitions[i];
@@ -119,9 +109,34 @@ bool makes_as_written(const checked_table& table, board which)
     return made == expected.count;
 }
 
+const expected_list& expected_of(const checked_table& table, board which)
+{
+    static expected_list expected;
+    expected.count = 0;
+    if (table.format == disk_format::gpt) {
+        expect_gpt(expected, table.gpt);
+    } else {
+        expect_mbr(expected, table.mbr, table, which);
+    }
+    return expected;
+}
+
+} // namespace
+
+bool makes_as_written(const checked_table& table, board which)
+{
+    return matches(table, view_of(table.readers, which), expected_of(table, which));
+}
+
 unsigned differing_readers(const checked_table& table)
 {
+    // A GPT is written the same for every reader: its list is made once.
+    const bool gpt = table.format == disk_format::gpt;
+    const expected_list* expected = gpt ? &expected_of(table, board::linux_kernel) : nullptr;
     return std::accumulate(boards.begin(), boards.end(), 0U, [&](unsigned set, board which) {
-        return makes_as_written(table, which) ? set : set | 1U << static_cast<unsigned>(which);
+        const reader_view& view = view_of(table.readers, which);
+        const bool as_written =
+            gpt ? matches(table, view, *expected) : makes_as_written(table, which);
+        return as_written ? set : set | 1U << static_cast<unsigned>(which);
     });
 }

@@ -90,6 +90,33 @@ struct used_entry {
     bool overlap;
 };
 
+// Entries one after another, each ending before the next starts: no two
+// overlap, and the pairs need not be compared.
+bool in_order(std::span<const used_entry> used)
+{
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        if (used[i].first > used[i].last || (i != 0 && used[i].first <= used[i - 1].last)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Each entry in the range against every entry after it, in range or not.
+void mark_overlaps(std::span<used_entry> used)
+{
+    for (std::size_t one = 0; one < used.size(); ++one) {
+        if (used[one].out_of_range) {
+            continue; // never compared with the entries after it
+        }
+        for (std::size_t other = one + 1; other < used.size(); ++other) {
+            if (used[other].last >= used[one].first && used[other].first <= used[one].last) {
+                used[one].overlap = used[other].overlap = true;
+            }
+        }
+    }
+}
+
 // PartitionCheckGptEntry, then a partition of each entry neither out of
 // the usable range, overlapping another, nor OS-specific.
 void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_header& header)
@@ -99,7 +126,7 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
     const std::uint64_t entries = std::min<std::uint64_t>(header.entry_count, max_entries_read);
     for (std::uint64_t i = 0; i < entries && count < used.size(); ++i) {
-        gpt_entry entry{};
+        model_entry entry{};
         if (!read_entry(disk, base + i * header.entry_size, entry)) {
             break;
         }
@@ -117,15 +144,9 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
                          (entry.attributes & attribute_os_specific) != 0,
                          false};
     }
-    for (std::size_t one = 0; one < count; ++one) {
-        if (used[one].out_of_range) {
-            continue; // never compared with the entries after it
-        }
-        for (std::size_t other = one + 1; other < count; ++other) {
-            if (used[other].last >= used[one].first && used[other].first <= used[one].last) {
-                used[one].overlap = used[other].overlap = true;
-            }
-        }
+    const std::span<used_entry> read(used.data(), count);
+    if (!in_order(read)) {
+        mark_overlaps(read);
     }
     for (std::size_t i = 0; i < count; ++i) {
         const used_entry& entry = used[i];

@@ -56,7 +56,7 @@ void gpt_map(const model_disk& disk, reader_view& view)
     const std::uint64_t base = (header.entries_lba << shift) * 512;
     const std::uint64_t count = std::min<std::uint64_t>(header.entry_count, max_entries_read);
     for (std::uint64_t i = 0; i < count; ++i) {
-        gpt_entry entry{};
+        model_entry entry{};
         if (!read_entry(disk, base + i * header.entry_size, entry)) {
             return;
         }

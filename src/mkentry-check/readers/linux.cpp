@@ -200,7 +200,7 @@ bool efi_partition(linux_state& state, const sector_bytes& first)
     const std::uint64_t base = header.entries_lba * state.disk.disk.sector_size;
     const std::uint32_t count = std::min<std::uint32_t>(header.entry_count, number_limit - 1);
     for (std::uint32_t i = 0; i < count; ++i) {
-        gpt_entry entry{};
+        model_entry entry{};
         if (!read_entry(state.disk, base + std::uint64_t{i} * gpt_entry_bytes, entry)) {
             break;
         }

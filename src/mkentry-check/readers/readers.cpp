@@ -12,20 +12,30 @@ namespace {
 // once its chain is read, and EDK2 nests 2.1 under 2.
 void sort_by_number(reader_view& view)
 {
-    std::sort(view.partitions.begin(),
-              view.partitions.begin() + static_cast<std::ptrdiff_t>(view.count),
-              [](const made_partition& one, const made_partition& other) {
-                  return one.number != other.number ? one.number < other.number
-                                                    : one.nested < other.nested;
-              });
+    const auto by_number = [](const made_partition& one, const made_partition& other) {
+        return one.number != other.number ? one.number < other.number : one.nested < other.nested;
+    };
+    const auto end = view.partitions.begin() + static_cast<std::ptrdiff_t>(view.count);
+    // Most views are made in order already.
+    if (!std::is_sorted(view.partitions.begin(), end, by_number)) {
+        std::sort(view.partitions.begin(), end, by_number);
+    }
 }
 
 } // namespace
 
 void read_as_each(const model_disk& disk, reader_views& views)
 {
-    forget_crcs();
-    views = {};
+    forget_reads(disk);
+    // Only what a view counts is read: its arrays of partitions need no
+    // clearing.
+    for (reader_view& view : views) {
+        view.scheme = reader_scheme::none;
+        view.count = 0;
+        view.not_kept = 0;
+        view.write_count = 0;
+        view.fails = reader_fails::none;
+    }
     read_as_linux(disk, views[static_cast<std::size_t>(board::linux_kernel)]);
     read_as_u_boot(disk, views[static_cast<std::size_t>(board::u_boot)]);
     read_as_edk2(disk, views[static_cast<std::size_t>(board::edk2)]);

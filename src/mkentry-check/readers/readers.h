@@ -62,11 +62,20 @@ constexpr const reader_view& view_of(const reader_views& views, board which)
     return views[static_cast<std::size_t>(which)];
 }
 
+// The CRC of an entry array that the checks already took: the models do
+// not read it again.
+struct known_crc {
+    std::uint64_t first_sector = 0;
+    std::uint64_t bytes = 0; // 0: none
+    std::uint32_t crc = 0;
+};
+
 // The disk as a model reads it. Nothing past its last sector is read.
 struct model_disk {
     disk_geometry disk;
     sector_reader reader;
-    const sector_bytes* first; // the first 512 bytes, as the checks read them
+    const sector_bytes* first;        // the first 512 bytes, as the checks read them
+    std::array<known_crc, 2> known{}; // the primary's array and the backup's
 };
 
 // Each model, and all four: the partitions of a view are in the order the

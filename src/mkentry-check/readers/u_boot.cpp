@@ -82,7 +82,7 @@ void efi_partitions(const model_disk& disk, reader_view& view)
         std::min<std::uint64_t>({header.entry_count, bytes / gpt_entry_bytes, max_entries_read});
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
     for (std::uint64_t i = 0; i < count; ++i) {
-        gpt_entry entry{};
+        model_entry entry{};
         if (!read_entry(disk, base + i * gpt_entry_bytes, entry)) {
             break;
         }

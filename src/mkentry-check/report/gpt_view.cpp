@@ -157,22 +157,26 @@ void print_array_place(std::FILE* out, const gpt_header& header, std::uint32_t s
 void print_gpt_row(row_text& row, const gpt_partition& partition)
 {
     const gpt_entry& entry = partition.entry;
-    put_column(row, partition.number, 4);
-    put_column(row, entry.first_lba, 11);
-    put_column(row, entry.last_lba, 11);
-    put_column(row, size_of(sectors_of(entry)), 11);
-    put(row, " ");
-    put_hex64(row, entry.attributes);
-    put(row, " ");
-    put_guid(row, entry.unique, letter_case::lower);
-    put(row, " ");
-    put_guid(row, entry.type, letter_case::lower);
     const std::string_view kind = type_name(entry.type);
+    // The columns at their widest, the two GUIDs, the type's name.
+    constexpr std::size_t fixed = 4 + 3 * 20 + 1 + 16 + 2 * (1 + guid_text_length) + 2;
+    char* at = room(row, fixed + kind.size());
+    at = write_column(at, partition.number, 4);
+    at = write_column(at, entry.first_lba, 11);
+    at = write_column(at, entry.last_lba, 11);
+    at = write_column(at, size_of(sectors_of(entry)), 11);
+    *at++ = ' ';
+    at = write_hex64(at, entry.attributes);
+    *at++ = ' ';
+    at = write_guid(at, entry.unique, letter_case::lower);
+    *at++ = ' ';
+    at = write_guid(at, entry.type, letter_case::lower);
     if (!kind.empty()) {
-        put(row, " ");
-        put(row, kind);
+        *at++ = ' ';
+        at = write_text(at, kind);
     }
-    put(row, "\n");
+    *at++ = '\n';
+    row.size = static_cast<std::size_t>(at - row.chars.data());
     put_name(row, entry, "      name: ", "\n", false);
 }
 

@@ -7,14 +7,16 @@
 #include <cinttypes>
 
 #include "readers/as_written.h"
+#include "report/row.h"
 #include "report/views.h"
 
 namespace {
 
 constexpr std::array<const char*, board_count> reader_names = {"Linux", "U-Boot", "EDK2", "GRUB"};
-constexpr std::array<const char*, board_count> reader_keys = {"linux", "u-boot", "edk2", "grub"};
-constexpr std::array<const char*, 4> scheme_names = {"none", "dos", "gpt", "cdrom"};
-constexpr std::array<const char*, 3> fail_names = {"", "hangs", "crashes"};
+constexpr std::array<std::string_view, board_count> reader_keys = {"linux", "u-boot", "edk2",
+                                                                   "grub"};
+constexpr std::array<std::string_view, 4> scheme_names = {"none", "dos", "gpt", "cdrom"};
+constexpr std::array<std::string_view, 3> fail_names = {"", "hangs", "crashes"};
 
 void print_number(std::FILE* out, const made_partition& made)
 {
@@ -52,36 +54,50 @@ void print_view_text(std::FILE* out, board which, const reader_view& view)
                      write.sectors.last, write.what);
     }
     if (view.fails != reader_fails::none) {
-        std::fprintf(out, "; then %s", fail_names[static_cast<std::size_t>(view.fails)]);
+        std::fprintf(out, "; then %s", fail_names[static_cast<std::size_t>(view.fails)].data());
     }
     std::fputc('\n', out);
 }
 
-void print_view_json(std::FILE* out, const reader_view& view)
+void put_number(row_text& row, const made_partition& made)
 {
-    std::fprintf(out, R"({"scheme": "%s", "partitions": [)",
-                 scheme_names[static_cast<std::size_t>(view.scheme)]);
+    put_column(row, made.number, 0);
+    if (made.nested != 0) {
+        put(row, ".");
+        put_column(row, made.nested, 0);
+    }
+}
+
+// Built in one buffer: a full GPT's four views are 512 partitions.
+void put_view_json(row_text& row, const reader_view& view)
+{
+    put(row, R"({"scheme": ")");
+    put(row, scheme_names[static_cast<std::size_t>(view.scheme)]);
+    put(row, R"(", "partitions": [)");
     for (std::size_t i = 0; i < view.count; ++i) {
         const made_partition& made = view.partitions[i];
-        std::fputs(i == 0 ? R"({"number": ")" : R"(, {"number": ")", out);
-        print_number(out, made);
-        std::fprintf(out, "\", \"start\": %" PRIu64 ", \"size\": %" PRIu64 "}", made.start,
-                     made.size);
+        put(row, i == 0 ? R"({"number": ")" : R"(, {"number": ")");
+        put_number(row, made);
+        put(row, R"(", "start": )");
+        put_column(row, made.start, 0);
+        put(row, R"(, "size": )");
+        put_column(row, made.size, 0);
+        put(row, "}");
     }
-    std::fputc(']', out);
-    if (view.write_count != 0) {
-        std::fputs(", \"writes\": [", out);
-        for (std::size_t i = 0; i < view.write_count; ++i) {
-            std::fprintf(out, "%s{\"first\": %" PRIu64 ", \"last\": %" PRIu64 "}",
-                         i == 0 ? "" : ", ", view.writes[i].sectors.first,
-                         view.writes[i].sectors.last);
-        }
-        std::fputc(']', out);
+    put(row, "]");
+    for (std::size_t i = 0; i < view.write_count; ++i) {
+        put(row, i == 0 ? R"(, "writes": [{"first": )" : R"(, {"first": )");
+        put_column(row, view.writes[i].sectors.first, 0);
+        put(row, R"(, "last": )");
+        put_column(row, view.writes[i].sectors.last, 0);
+        put(row, i + 1 == view.write_count ? "}]" : "}");
     }
     if (view.fails != reader_fails::none) {
-        std::fprintf(out, R"(, "fails": "%s")", fail_names[static_cast<std::size_t>(view.fails)]);
+        put(row, R"(, "fails": ")");
+        put(row, fail_names[static_cast<std::size_t>(view.fails)]);
+        put(row, "\"");
     }
-    std::fputc('}', out);
+    put(row, "}");
 }
 
 } // namespace
@@ -97,13 +113,18 @@ void print_readers_text(std::FILE* out, const checked_table& table)
 
 void print_readers_json(std::FILE* out, const checked_table& table)
 {
-    std::fputs(",\n   \"readers\": {", out);
+    row_text row;
+    row.out = out;
+    put(row, ",\n   \"readers\": {");
     for (const board which : boards) {
         const auto index = static_cast<std::size_t>(which);
-        std::fprintf(out, "%s\n      \"%s\": ", index == 0 ? "" : ",", reader_keys[index]);
-        print_view_json(out, view_of(table.readers, which));
+        put(row, index == 0 ? "\n      \"" : ",\n      \"");
+        put(row, reader_keys[index]);
+        put(row, "\": ");
+        put_view_json(row, view_of(table.readers, which));
     }
-    std::fputs("\n   }", out);
+    put(row, "\n   }");
+    flush(row);
 }
 
 void print_reader_list(std::FILE* out, reader readers)
@@ -112,7 +133,8 @@ void print_reader_list(std::FILE* out, reader readers)
     const char* separator = "";
     for (const board which : boards) {
         if ((static_cast<unsigned>(readers) & (1U << static_cast<unsigned>(which))) != 0) {
-            std::fprintf(out, "%s\"%s\"", separator, reader_keys[static_cast<std::size_t>(which)]);
+            std::fprintf(out, "%s\"%s\"", separator,
+                         reader_keys[static_cast<std::size_t>(which)].data());
             separator = ", ";
         }
     }

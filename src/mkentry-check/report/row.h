@@ -54,17 +54,21 @@ inline void put(row_text& row, std::string_view part)
 
 // How many decimal digits a number has: from its bits, as a guess of
 // log10(2) * bits that is at most one short, rather than a division a digit.
+inline constexpr std::array<std::uint64_t, 20> powers_of_ten = [] {
+    std::array<std::uint64_t, 20> each{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& one : each) {
+        one = power;
+        power *= 10;
+    }
+    return each;
+}();
+
 constexpr std::size_t decimal_length(std::uint64_t value)
 {
-    constexpr std::array<std::uint64_t, 20> powers = [] {
-        std::array<std::uint64_t, 20> each{};
-        std::uint64_t power = 1;
-        for (std::uint64_t& one : each) {
-            one = power;
-            power *= 10;
-        }
-        return each;
-    }();
+    // A table of namespace scope: one local to the function would be built
+    // on the stack at every call.
+    const auto& powers = powers_of_ten;
     const auto guess = static_cast<std::size_t>(std::bit_width(value) * 1233 >> 12); // 1233/4096
     return guess + (guess < powers.size() && value >= powers[guess] ? 1 : 0) + (value == 0 ? 1 : 0);
 }
@@ -98,25 +102,22 @@ inline void put_digits_before(char* end, std::uint64_t value)
     }
 }
 
-// A number right-aligned in width columns, of at most 20.
-inline void put_column(row_text& row, std::uint64_t value, std::size_t width)
+// Writers at a pointer, each returning the end of what it wrote, for a row
+// that takes its room once rather than at every field.
+inline char* write_text(char* at, std::string_view text)
 {
-    constexpr std::size_t widest = 20; // 2^64 - 1
-    char* at = room(row, widest);
-    std::memset(at, ' ', widest); // a few stores: the digits overwrite the rest
-    const std::size_t length = decimal_length(value);
-    const std::size_t spaces = width > length ? width - length : 0;
-    put_digits_before(at + spaces + length, value);
-    row.size += spaces + length;
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
 }
 
-inline void put_hex_byte(row_text& row, unsigned byte)
+// A number right-aligned in width columns.
+inline char* write_column(char* at, std::uint64_t value, std::size_t width)
 {
-    constexpr std::string_view hex_digits = "0123456789abcdef";
-    char* at = room(row, 2);
-    at[0] = hex_digits[(byte >> 4) & 0xf];
-    at[1] = hex_digits[byte & 0xf];
-    row.size += 2;
+    const std::size_t length = decimal_length(value);
+    const std::size_t spaces = width > length ? width - length : 0;
+    std::memset(at, ' ', spaces);
+    put_digits_before(at + spaces + length, value);
+    return at + spaces + length;
 }
 
 // Each byte's two hex digits in either case: a GUID is 16 copies of a pair.
@@ -135,29 +136,55 @@ inline constexpr hex_pair_table hex_pairs_lower = hex_pairs_of("0123456789abcdef
 inline constexpr hex_pair_table hex_pairs_upper = hex_pairs_of("0123456789ABCDEF");
 
 // A 64-bit value as 16 hex digits, the most significant first.
-inline void put_hex64(row_text& row, std::uint64_t value)
+inline char* write_hex64(char* at, std::uint64_t value)
 {
-    char* at = room(row, 16);
     for (int shift = 56; shift >= 0; shift -= 8, at += 2) {
         std::memcpy(at, hex_pairs_lower[(value >> shift) & 0xff].data(), 2);
     }
-    row.size += 16;
+    return at;
 }
 
-// A GUID as text_of writes it, without building its text first.
+inline constexpr std::size_t guid_text_length = 36;
+
+// A GUID as text_of writes it: its first three fields little-endian, in
+// groups of 4, 2, 2, 2 and 6 bytes; each byte's place in the text is fixed.
+inline constexpr std::array<std::uint8_t, 16> guid_byte_order = {3, 2, 1,  0,  5,  4,  7,  6,
+                                                                 8, 9, 10, 11, 12, 13, 14, 15};
+inline constexpr std::array<std::uint8_t, 16> guid_text_places = {0,  2,  4,  6,  9,  11, 14, 16,
+                                                                  19, 21, 24, 26, 28, 30, 32, 34};
+
+inline char* write_guid(char* at, const guid& id, letter_case kind)
+{
+    const hex_pair_table& pairs = kind == letter_case::upper ? hex_pairs_upper : hex_pairs_lower;
+    for (std::size_t i = 0; i < guid_byte_order.size(); ++i) {
+        std::memcpy(at + guid_text_places[i], pairs[id[guid_byte_order[i]]].data(), 2);
+    }
+    at[8] = at[13] = at[18] = at[23] = '-';
+    return at + guid_text_length;
+}
+
+// The same, into a row, taking their room.
+inline void put_column(row_text& row, std::uint64_t value, std::size_t width)
+{
+    constexpr std::size_t widest = 20; // 2^64 - 1
+    char* at = room(row, std::max(widest, width));
+    row.size = static_cast<std::size_t>(write_column(at, value, width) - row.chars.data());
+}
+
+inline void put_hex_byte(row_text& row, unsigned byte)
+{
+    char* at = room(row, 2);
+    std::memcpy(at, hex_pairs_lower[byte & 0xff].data(), 2);
+    row.size += 2;
+}
+
+inline void put_hex64(row_text& row, std::uint64_t value)
+{
+    row.size = static_cast<std::size_t>(write_hex64(room(row, 16), value) - row.chars.data());
+}
+
 inline void put_guid(row_text& row, const guid& id, letter_case kind)
 {
-    constexpr std::array<std::uint8_t, 16> order = {3, 2, 1,  0,  5,  4,  7,  6,
-                                                    8, 9, 10, 11, 12, 13, 14, 15};
-    constexpr std::size_t length = 36;
-    const hex_pair_table& pairs = kind == letter_case::upper ? hex_pairs_upper : hex_pairs_lower;
-    char* at = room(row, length);
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) {
-            *at++ = '-';
-        }
-        std::memcpy(at, pairs[id[order[i]]].data(), 2);
-        at += 2;
-    }
-    row.size += length;
+    row.size = static_cast<std::size_t>(write_guid(room(row, guid_text_length), id, kind) -
+                                        row.chars.data());
 }
