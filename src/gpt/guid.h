@@ -8,20 +8,28 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 using guid = std::array<std::uint8_t, 16>;
 
+// Compared as two 64-bit halves: a report compares each entry's type with
+// every known one.
+using guid_halves = std::array<std::uint64_t, 2>;
+
+constexpr bool same_guid(const guid& one, const guid& other)
+{
+    const auto mine = std::bit_cast<guid_halves>(one);
+    const auto theirs = std::bit_cast<guid_halves>(other);
+    return mine[0] == theirs[0] && mine[1] == theirs[1];
+}
+
 constexpr bool is_zero(const guid& id)
 {
-    for (const std::uint8_t byte : id) {
-        if (byte != 0) {
-            return false;
-        }
-    }
-    return true;
+    const auto halves = std::bit_cast<guid_halves>(id);
+    return (halves[0] | halves[1]) == 0;
 }
 
 // 36 characters and a terminating zero.
@@ -98,7 +106,7 @@ inline constexpr guid efi_system_type = known_types[0].id;
 constexpr std::string_view type_name(const guid& type)
 {
     for (const known_type& known : known_types) {
-        if (known.id == type) {
+        if (same_guid(known.id, type)) {
             return known.name;
         }
     }

@@ -8,6 +8,7 @@
 // little-endian.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -126,9 +127,7 @@ constexpr gpt_entry decode_gpt_entry(std::span<const std::uint8_t> in)
     entry.first_lba = get_le64(in, 32);
     entry.last_lba = get_le64(in, 40);
     entry.attributes = get_le64(in, 48);
-    for (std::size_t i = 0; i < entry.name.size(); ++i) {
-        entry.name[i] = in[56 + i];
-    }
+    std::copy_n(in.begin() + 56, entry.name.size(), entry.name.begin());
     return entry;
 }
 

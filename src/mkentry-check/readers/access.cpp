@@ -79,38 +79,71 @@ std::size_t next_remembered = 0;
 // one read of a piece serves all of its entries.
 struct entry_window {
     std::uint64_t start = 0;
-    std::size_t size = 0; // 0: none held
+    std::size_t fits = 0; // how many offsets from start an entry fits at; 0: none held
     std::array<std::uint8_t, 4096> bytes;
 };
 
 entry_window window;
+
+// The entries read of the last array asked for.
+struct read_array {
+    bool held = false;
+    std::uint64_t offset = 0;
+    std::uint64_t stride = 0;
+    std::size_t count = 0; // read so far
+    bool stopped = false;  // at an entry that cannot be read
+};
+
+read_array last_array;
+std::array<model_entry, max_entries_read> entries;
 
 // Holds the piece around offset, as much of it as lies on the disk.
 void fill_window(const model_disk& disk, std::uint64_t offset)
 {
     const std::uint64_t disk_bytes = disk.disk.sectors * disk.disk.sector_size;
     window.start = offset - offset % window.bytes.size();
-    window.size = 0;
+    window.fits = 0;
     if (window.start < disk_bytes) {
         const auto size = static_cast<std::size_t>(
             std::min<std::uint64_t>(window.bytes.size(), disk_bytes - window.start));
-        if (read_bytes(disk, window.start, {window.bytes.data(), size})) {
-            window.size = size;
+        if (size >= gpt_entry_bytes &&
+            read_bytes(disk, window.start, {window.bytes.data(), size})) {
+            window.fits = size - gpt_entry_bytes + 1;
         }
     }
 }
 
 bool in_window(std::uint64_t offset)
 {
-    return offset >= window.start && offset - window.start <= window.size &&
-           window.size - (offset - window.start) >= gpt_entry_bytes;
+    return offset >= window.start && offset - window.start < window.fits;
+}
+
+bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
+{
+    if (!in_window(offset)) {
+        fill_window(disk, offset);
+    }
+    // An entry across the piece's end, or in a piece that cannot be read
+    // whole, is read on its own.
+    std::array<std::uint8_t, gpt_entry_bytes> own;
+    std::span<const std::uint8_t> bytes(own);
+    if (in_window(offset)) {
+        bytes = std::span<const std::uint8_t>(window.bytes)
+                    .subspan(static_cast<std::size_t>(offset - window.start), gpt_entry_bytes);
+    } else if (!read_bytes(disk, offset, own)) {
+        return false;
+    }
+    out = {(get_le64(bytes, 0) | get_le64(bytes, 8)) != 0, get_le64(bytes, 32), get_le64(bytes, 40),
+           get_le64(bytes, 48)};
+    return true;
 }
 
 } // namespace
 
 void forget_reads(const model_disk& disk)
 {
-    window.size = 0;
+    window.fits = 0;
+    last_array.held = false;
     remembered = {};
     next_remembered = 0;
     for (const known_crc& known : disk.known) {
@@ -144,32 +177,21 @@ bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t
     return true;
 }
 
-bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
+std::span<const model_entry> read_entries(const model_disk& disk, std::uint64_t offset,
+                                          std::uint64_t stride, std::uint64_t count)
 {
-    if (!in_window(offset)) {
-        fill_window(disk, offset);
+    if (!last_array.held || last_array.offset != offset || last_array.stride != stride) {
+        last_array = {true, offset, stride, 0, false};
     }
-    // An entry across the piece's end, or in a piece that cannot be read
-    // whole, is read on its own.
-    std::array<std::uint8_t, gpt_entry_bytes> own;
-    std::span<const std::uint8_t> bytes(own);
-    if (in_window(offset)) {
-        bytes = std::span<const std::uint8_t>(window.bytes)
-                    .subspan(static_cast<std::size_t>(offset - window.start), gpt_entry_bytes);
-    } else if (!read_bytes(disk, offset, own)) {
-        return false;
+    const auto wanted = static_cast<std::size_t>(std::min(count, max_entries_read));
+    while (last_array.count < wanted && !last_array.stopped) {
+        if (read_entry(disk, offset + last_array.count * stride, entries[last_array.count])) {
+            ++last_array.count;
+        } else {
+            last_array.stopped = true;
+        }
     }
-    out = {get_guid(bytes, 0), get_le64(bytes, 32), get_le64(bytes, 40), get_le64(bytes, 48)};
-    return true;
-}
-
-void make(reader_view& view, const made_partition& made)
-{
-    if (view.count < view.partitions.size()) {
-        view.partitions[view.count++] = made;
-    } else {
-        ++view.not_kept;
-    }
+    return {entries.data(), std::min(wanted, last_array.count)};
 }
 
 void note_write(reader_view& view, const sector_range& sectors, const char* what)

@@ -47,20 +47,31 @@ bool array_crc(const model_disk& disk, std::uint64_t first_sector, std::uint64_t
 // and remembers the CRCs this one comes with.
 void forget_reads(const model_disk& disk);
 
-// What the models take of a GPT entry: none of them reads its GUID or
-// name.
+// What the models take of a GPT entry: whether its type is other than
+// zero, none of them reads more of the type, its GUID or its name.
 struct model_entry {
-    guid type;
+    bool used;
     std::uint64_t first_lba;
     std::uint64_t last_lba;
     std::uint64_t attributes;
 };
 
-// One GPT entry at a byte offset; false past the disk.
-bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out);
+// The entries of an array from a byte offset, one each stride bytes: as
+// many of the first count (at most max_entries_read) as can be read before
+// the first that cannot. Every model reads the same array, which is read
+// once: the span holds until the next call.
+std::span<const model_entry> read_entries(const model_disk& disk, std::uint64_t offset,
+                                          std::uint64_t stride, std::uint64_t count);
 
 // A made partition kept in the view, or counted past its room.
-void make(reader_view& view, const made_partition& made);
+inline void make(reader_view& view, const made_partition& made)
+{
+    if (view.count < view.partitions.size()) {
+        view.partitions[view.count++] = made;
+    } else {
+        ++view.not_kept;
+    }
+}
 void note_write(reader_view& view, const sector_range& sectors, const char* what);
 
 // The models read at most this many entries of an array, and follow at

@@ -124,13 +124,10 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
     static std::array<used_entry, max_used_entries> used;
     std::size_t count = 0;
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
-    const std::uint64_t entries = std::min<std::uint64_t>(header.entry_count, max_entries_read);
-    for (std::uint64_t i = 0; i < entries && count < used.size(); ++i) {
-        model_entry entry{};
-        if (!read_entry(disk, base + i * header.entry_size, entry)) {
-            break;
-        }
-        if (is_zero(entry.type)) {
+    const auto entries = read_entries(disk, base, header.entry_size, header.entry_count);
+    for (std::size_t i = 0; i < entries.size() && count < used.size(); ++i) {
+        const model_entry& entry = entries[i];
+        if (!entry.used) {
             continue;
         }
         const bool out =

@@ -54,13 +54,10 @@ void gpt_map(const model_disk& disk, reader_view& view)
     view.scheme = reader_scheme::gpt;
     const std::uint64_t units = disk.disk.sector_size / 512;
     const std::uint64_t base = (header.entries_lba << shift) * 512;
-    const std::uint64_t count = std::min<std::uint64_t>(header.entry_count, max_entries_read);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        model_entry entry{};
-        if (!read_entry(disk, base + i * header.entry_size, entry)) {
-            return;
-        }
-        if (!is_zero(entry.type)) {
+    const auto entries = read_entries(disk, base, header.entry_size, header.entry_count);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const model_entry& entry = entries[i];
+        if (entry.used) {
             const std::uint64_t start = entry.first_lba << shift;
             const std::uint64_t length = (entry.last_lba - entry.first_lba + 1) << shift;
             make(view, {static_cast<std::uint32_t>(i + 1), 0, start / units, length / units});

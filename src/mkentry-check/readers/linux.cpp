@@ -199,12 +199,10 @@ bool efi_partition(linux_state& state, const sector_bytes& first)
     const std::uint64_t last = state.disk.disk.sectors - 1;
     const std::uint64_t base = header.entries_lba * state.disk.disk.sector_size;
     const std::uint32_t count = std::min<std::uint32_t>(header.entry_count, number_limit - 1);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        model_entry entry{};
-        if (!read_entry(state.disk, base + std::uint64_t{i} * gpt_entry_bytes, entry)) {
-            break;
-        }
-        if (is_zero(entry.type) || entry.first_lba > last || entry.last_lba > last) {
+    const auto entries = read_entries(state.disk, base, gpt_entry_bytes, count);
+    for (std::uint32_t i = 0; i < entries.size(); ++i) {
+        const model_entry& entry = entries[i];
+        if (!entry.used || entry.first_lba > last || entry.last_lba > last) {
             continue;
         }
         put(state, i + 1, entry.first_lba, entry.last_lba - entry.first_lba + 1);

@@ -78,15 +78,13 @@ void efi_partitions(const model_disk& disk, reader_view& view)
     }
     view.scheme = reader_scheme::gpt;
     const std::uint32_t bytes = header.entry_count * header.entry_size;
-    const auto count =
-        std::min<std::uint64_t>({header.entry_count, bytes / gpt_entry_bytes, max_entries_read});
+    const std::uint64_t count =
+        std::min<std::uint64_t>(header.entry_count, bytes / gpt_entry_bytes);
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        model_entry entry{};
-        if (!read_entry(disk, base + i * gpt_entry_bytes, entry)) {
-            break;
-        }
-        if (!is_zero(entry.type)) {
+    const auto entries = read_entries(disk, base, gpt_entry_bytes, count);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const model_entry& entry = entries[i];
+        if (entry.used) {
             make(view, {static_cast<std::uint32_t>(i + 1), 0, entry.first_lba,
                         entry.last_lba - entry.first_lba + 1});
         }

@@ -68,16 +68,23 @@ constexpr std::size_t not_plain = SIZE_MAX;
 // Most names are printable ASCII, which stand in the report as they are,
 // in text and in JSON: such a name's length, its bytes copied to out; 0
 // for no name, not_plain for any other, which name_of and the escapes take.
+// Printable ASCII that neither form escapes: one lookup a character.
+constexpr std::array<bool, 256> plain_characters = [] {
+    std::array<bool, 256> plain{};
+    for (std::size_t c = 0x20; c <= 0x7e; ++c) {
+        plain[c] = c != '\\' && c != '"';
+    }
+    return plain;
+}();
+
 std::size_t plain_name(const gpt_entry& entry, char* out)
 {
     constexpr std::size_t units = 36;
     for (std::size_t i = 0; i < units; ++i) {
         const std::uint8_t low = entry.name[2 * i];
-        if (low == 0 && entry.name[2 * i + 1] == 0) {
-            return i;
-        }
-        if (entry.name[2 * i + 1] != 0 || low < 0x20 || low > 0x7e || low == '\\' || low == '"') {
-            return not_plain;
+        const std::uint8_t high = entry.name[2 * i + 1];
+        if (high != 0 || !plain_characters[low]) {
+            return low == 0 && high == 0 ? i : not_plain;
         }
         out[i] = static_cast<char>(low);
     }
@@ -158,8 +165,9 @@ void print_gpt_row(row_text& row, const gpt_partition& partition)
 {
     const gpt_entry& entry = partition.entry;
     const std::string_view kind = type_name(entry.type);
-    // The columns at their widest, the two GUIDs, the type's name.
-    constexpr std::size_t fixed = 4 + 3 * 20 + 1 + 16 + 2 * (1 + guid_text_length) + 2;
+    // The four columns at their widest, the attributes, the two GUIDs and
+    // the type's name after its space, and the newline.
+    constexpr std::size_t fixed = 4 * widest_column + 1 + 16 + 2 * (1 + guid_text_length) + 2;
     char* at = room(row, fixed + kind.size());
     at = write_column(at, partition.number, 4);
     at = write_column(at, entry.first_lba, 11);

@@ -82,23 +82,34 @@ static_assert(decimal_length(0) == 1 && decimal_length(9) == 1 && decimal_length
 
 // A number's digits, ending at end: two at a time, as std::to_chars does,
 // but without a buffer of their own to copy from.
+inline constexpr std::string_view digit_pairs =
+    "00010203040506070809101112131415161718192021222324"
+    "25262728293031323334353637383940414243444546474849"
+    "50515253545556575859606162636465666768697071727374"
+    "75767778798081828384858687888990919293949596979899";
+
 inline void put_digits_before(char* end, std::uint64_t value)
 {
-    constexpr std::string_view pairs = "00010203040506070809101112131415161718192021222324"
-                                       "25262728293031323334353637383940414243444546474849"
-                                       "50515253545556575859606162636465666768697071727374"
-                                       "75767778798081828384858687888990919293949596979899";
-    while (value >= 100) {
-        const std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+    while (value > UINT32_MAX) {
+        const auto pair = static_cast<std::size_t>(value % 100) * 2;
         value /= 100;
-        *--end = pairs[pair + 1];
-        *--end = pairs[pair];
+        *--end = digit_pairs[pair + 1];
+        *--end = digit_pairs[pair];
     }
-    if (value >= 10) {
-        *--end = pairs[2 * value + 1];
-        *--end = pairs[2 * value];
+    // The rest in 32 bits, where most numbers of a report fit: a division
+    // by 100 is then a shorter multiplication.
+    auto low = static_cast<std::uint32_t>(value);
+    while (low >= 100) {
+        const std::size_t pair = std::size_t{low % 100} * 2;
+        low /= 100;
+        *--end = digit_pairs[pair + 1];
+        *--end = digit_pairs[pair];
+    }
+    if (low >= 10) {
+        *--end = digit_pairs[2 * std::size_t{low} + 1];
+        *--end = digit_pairs[2 * std::size_t{low}];
     } else {
-        *--end = static_cast<char>('0' + value);
+        *--end = static_cast<char>('0' + low);
     }
 }
 
@@ -110,12 +121,17 @@ inline char* write_text(char* at, std::string_view text)
     return at + text.size();
 }
 
-// A number right-aligned in width columns.
+inline constexpr std::size_t widest_column = 20; // 2^64 - 1
+
+// A number right-aligned in width columns, of at most widest_column; the
+// room taken must hold widest_column characters.
 inline char* write_column(char* at, std::uint64_t value, std::size_t width)
 {
     const std::size_t length = decimal_length(value);
     const std::size_t spaces = width > length ? width - length : 0;
-    std::memset(at, ' ', spaces);
+    // A few stores of a known size, where one of the spaces' own would be
+    // a call: the digits overwrite the rest.
+    std::memset(at, ' ', widest_column);
     put_digits_before(at + spaces + length, value);
     return at + spaces + length;
 }
@@ -166,8 +182,7 @@ inline char* write_guid(char* at, const guid& id, letter_case kind)
 // The same, into a row, taking their room.
 inline void put_column(row_text& row, std::uint64_t value, std::size_t width)
 {
-    constexpr std::size_t widest = 20; // 2^64 - 1
-    char* at = room(row, std::max(widest, width));
+    char* at = room(row, widest_column);
     row.size = static_cast<std::size_t>(write_column(at, value, width) - row.chars.data());
 }
 
