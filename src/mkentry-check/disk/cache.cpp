@@ -4,6 +4,7 @@
 // A direct-mapped cache of sectors, in static storage: no heap, and only
 // the slots used are ever touched.
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "disk/cache.h"
@@ -12,17 +13,29 @@ namespace {
 
 constexpr std::size_t slot_count = 256;
 constexpr std::size_t max_sector = 4096;
+constexpr std::uint64_t max_kept_sectors = 2; // a table, or a header across a sector's end
 
 struct sector_cache {
     sector_reader raw;
     std::uint32_t sector_size;
+    unsigned shift; // log2 of a sector size that is a power of 2; 0 for any other
     std::array<std::uint64_t, slot_count> held; // the sector + 1 a slot holds; 0 for none
     std::array<std::array<std::uint8_t, max_sector>, slot_count> bytes;
 };
 
 sector_cache cache;
 
-std::size_t slot_of(std::uint64_t sector) { return static_cast<std::size_t>(sector % slot_count); }
+// The sector's bits folded into a slot's 8: a run of sectors takes as many
+// slots, and tables a power of 2 apart (the EBRs of a chain of partitions
+// of a few MiB each) do not all take the same one.
+std::size_t slot_of(std::uint64_t sector)
+{
+    static_assert(slot_count == 256);
+    sector ^= sector >> 32;
+    sector ^= sector >> 16;
+    sector ^= sector >> 8;
+    return static_cast<std::size_t>(sector & 0xff);
+}
 
 bool all_held(std::uint64_t first, std::uint64_t last)
 {
@@ -73,6 +86,16 @@ const char* read_cached(const void* /*context*/, std::uint64_t offset, std::span
         return out.empty() ? nullptr : cache.raw.read(cache.raw.context, offset, out);
     }
     const std::uint64_t size = cache.sector_size;
+    // Most reads are of one sector or a part of one already held: the
+    // models read every table the checks read.
+    if (cache.shift != 0 && (offset & (size - 1)) + out.size() <= size) {
+        const std::uint64_t sector = offset >> cache.shift;
+        if (cache.held[slot_of(sector)] == sector + 1) {
+            std::memcpy(out.data(), cache.bytes[slot_of(sector)].data() + (offset & (size - 1)),
+                        out.size());
+            return nullptr;
+        }
+    }
     const std::uint64_t first = offset / size;
     const std::uint64_t last = (offset + out.size() - 1) / size;
     if (last - first < slot_count && all_held(first, last)) {
@@ -82,7 +105,10 @@ const char* read_cached(const void* /*context*/, std::uint64_t offset, std::span
     if (const char* failure = cache.raw.read(cache.raw.context, offset, out); failure != nullptr) {
         return failure;
     }
-    if (last - first < slot_count) {
+    // Tables are read again, by the checks and each model; an entry array
+    // once by the checks and once for all the models, and a copy of each of
+    // its sectors would cost more than the second read.
+    if (last - first < max_kept_sectors) {
         keep(offset, out);
     }
     return nullptr;
@@ -94,6 +120,8 @@ sector_reader caching_reader(const sector_reader& raw, std::uint32_t sector_size
 {
     cache.raw = raw;
     cache.sector_size = sector_size;
+    cache.shift =
+        std::has_single_bit(sector_size) ? static_cast<unsigned>(std::countr_zero(sector_size)) : 0;
     cache.held = {};
     return {read_cached, &cache};
 }

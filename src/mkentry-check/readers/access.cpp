@@ -133,8 +133,11 @@ bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
     } else if (!read_bytes(disk, offset, own)) {
         return false;
     }
-    out = {(get_le64(bytes, 0) | get_le64(bytes, 8)) != 0, get_le64(bytes, 32), get_le64(bytes, 40),
-           get_le64(bytes, 48)};
+    // Most entries of an array are unused: the rest of one is not decoded.
+    out = {(get_le64(bytes, 0) | get_le64(bytes, 8)) != 0, 0, 0, 0};
+    if (out.used) {
+        out = {true, get_le64(bytes, 32), get_le64(bytes, 40), get_le64(bytes, 48)};
+    }
     return true;
 }
 

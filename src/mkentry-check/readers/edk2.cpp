@@ -238,11 +238,12 @@ bool seen_before(std::span<const std::uint64_t> seen, std::uint64_t at)
 // its second the link. A chain that comes back to an EBR never ends.
 void follow_chain(const model_disk& disk, reader_view& view, const made_partition& parent)
 {
-    sector_bytes table{};
+    sector_bytes table;
     if (!read_table(disk, parent.start, table) || !mbr_valid(table, parent.size - 1)) {
         return;
     }
-    std::array<std::uint64_t, max_links> seen{};
+    // Only the first seen_count are read: none need clearing.
+    static std::array<std::uint64_t, max_links> seen;
     std::size_t seen_count = 0;
     std::uint32_t number = 0;
     std::uint64_t ext = 0;

@@ -89,7 +89,7 @@ void msdos_map(const model_disk& disk, reader_view& view)
     std::uint64_t last_address = 1;
     int number = -1;
     for (std::size_t label = 0; label < max_tables; ++label) {
-        sector_bytes table{};
+        sector_bytes table;
         if (!read_table(disk, offset, table)) {
             return;
         }

@@ -72,7 +72,7 @@ void parse_extended(linux_state& state, const sector_range& extended)
     std::uint64_t here_size = size_of(extended);
     int loops = 0;
     while (++loops <= 100 && state.next != number_limit) {
-        sector_bytes ebr{};
+        sector_bytes ebr;
         if (!read_table(state.disk, here, ebr) || !has_signature(ebr)) {
             return;
         }
@@ -97,7 +97,7 @@ void parse_extended(linux_state& state, const sector_range& extended)
 // holds up to four subpartitions, in 512-byte units from the disk's start.
 void parse_minix(linux_state& state, std::uint64_t first)
 {
-    sector_bytes table{};
+    sector_bytes table;
     if (!read_table(state.disk, first, table) || !has_signature(table) ||
         read_slot(table, 1).part_type != minix_type) {
         return;

@@ -98,12 +98,20 @@ struct dos_level {
     std::uint32_t entered_with; // the number its first partition would take
     std::uint32_t part_num;     // past this level's own partitions
     std::size_t next_slot;      // the next entry to follow as a link
+    // The table's links, kept rather than read again at each return to
+    // this level: 0 where an entry is no link.
+    std::array<std::uint32_t, slot_count> link_begin;
+    std::array<bool, slot_count> is_link;
 };
+
+// The levels of the recursion, kept apart from the walk: only those below
+// its depth are read, and 32 KiB of them are not cleared for every disk.
+std::array<dos_level, max_depth> levels;
 
 struct dos_walk {
     const model_disk& disk;
     reader_view& view;
-    std::array<dos_level, max_depth> path{};
+    std::array<dos_level, max_depth>& path = levels;
     std::size_t depth = 0;
     std::size_t visits = 0;
 };
@@ -128,12 +136,15 @@ bool loops_back(const dos_walk& walk, std::uint64_t sector, std::uint64_t relati
 bool enter(dos_walk& walk, std::uint64_t sector, std::uint64_t relative, std::uint32_t part_num)
 {
     const std::uint32_t entered_with = part_num;
-    sector_bytes table{};
+    sector_bytes table;
     if (part_num > max_ext_parts || !read_table(walk.disk, sector, table) || !is_dos_mbr(table)) {
         return false;
     }
+    dos_level& level = walk.path[walk.depth];
     for (std::size_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry entry = read_slot(table, slot);
+        level.is_link[slot - 1] = is_extended(entry.part_type);
+        level.link_begin[slot - 1] = entry.lba_begin;
         const bool data = entry.part_type != 0 && !is_extended(entry.part_type);
         if (entry.part_type != 0 && (sector == 0 || data)) {
             make(walk.view, {part_num, 0, sector + entry.lba_begin, entry.lba_size});
@@ -142,7 +153,12 @@ bool enter(dos_walk& walk, std::uint64_t sector, std::uint64_t relative, std::ui
             ++part_num;
         }
     }
-    walk.path[walk.depth++] = {sector, relative, entered_with, part_num, 1};
+    level.sector = sector;
+    level.relative = relative;
+    level.entered_with = entered_with;
+    level.part_num = part_num;
+    level.next_slot = 1;
+    ++walk.depth;
     return true;
 }
 
@@ -155,18 +171,15 @@ void dos_partitions(const model_disk& disk, reader_view& view)
     view.scheme = reader_scheme::dos;
     while (walk.depth != 0 && ++walk.visits <= max_visits) {
         dos_level& level = walk.path[walk.depth - 1];
-        sector_bytes table{};
-        (void)read_table(disk, level.sector, table);
-        while (level.next_slot <= slot_count &&
-               !is_extended(read_slot(table, level.next_slot).part_type)) {
+        while (level.next_slot <= slot_count && !level.is_link[level.next_slot - 1]) {
             ++level.next_slot;
         }
         if (level.next_slot > slot_count) {
             --walk.depth;
             continue;
         }
-        const partition_entry link = read_slot(table, level.next_slot++);
-        const std::uint64_t start = (std::uint64_t{link.lba_begin} + level.relative) & 0xffffffffU;
+        const std::uint32_t link_begin = level.link_begin[level.next_slot++ - 1];
+        const std::uint64_t start = (std::uint64_t{link_begin} + level.relative) & 0xffffffffU;
         const std::uint64_t relative = level.sector == 0 ? start : level.relative;
         if (loops_back(walk, start, relative, level.part_num) || walk.depth == max_depth) {
             view.fails = reader_fails::crashes;

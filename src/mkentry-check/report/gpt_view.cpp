@@ -153,11 +153,16 @@ void put_attributes(row_text& row, std::uint64_t attributes)
     }
 }
 
-void print_array_place(std::FILE* out, const gpt_header& header, std::uint32_t sector_size)
+void put_array_place(row_text& row, const gpt_header& header, std::uint32_t sector_size)
 {
     const sector_range array = array_range(header, sector_size);
-    std::fprintf(out, "%" PRIu32 " of %" PRIu32 " bytes at sectors %" PRIu64 "-%" PRIu64,
-                 header.entry_count, header.entry_size, array.first, array.last);
+    put_column(row, header.entry_count, 0);
+    put(row, " of ");
+    put_column(row, header.entry_size, 0);
+    put(row, " bytes at sectors ");
+    put_column(row, array.first, 0);
+    put(row, "-");
+    put_column(row, array.last, 0);
 }
 
 // A partition's row, built as the MBR's are, and its name below it.
@@ -224,28 +229,34 @@ void print_gpt_table(std::FILE* out, const checked_table& table)
 {
     const gpt_table& gpt = table.gpt;
     const gpt_header* header = listed_header(gpt);
-    std::fprintf(out, "label: gpt, %s MBR", is_hybrid(table.mbr) ? "hybrid" : "protective");
+    row_text rows;
+    rows.out = out;
+    put(rows, is_hybrid(table.mbr) ? "label: gpt, hybrid MBR" : "label: gpt, protective MBR");
     if (header == nullptr) {
-        std::fputs(", no valid GPT header\n", out);
+        put(rows, ", no valid GPT header\n");
+        flush(rows);
         return;
     }
     if (gpt.from_backup) {
-        std::fprintf(out, ", read from the backup header at sector %" PRIu64, gpt.backup.sector);
+        put(rows, ", read from the backup header at sector ");
+        put_column(rows, gpt.backup.sector, 0);
     }
-    std::fprintf(out, "\ndisk guid: %s\nusable sectors: %" PRIu64 "-%" PRIu64 "\nentries: ",
-                 text_of(header->disk_guid, letter_case::lower).data(), header->first_usable,
-                 header->last_usable);
-    print_array_place(out, *header, table.check.disk.sector_size);
+    put(rows, "\ndisk guid: ");
+    put_guid(rows, header->disk_guid, letter_case::lower);
+    put(rows, "\nusable sectors: ");
+    put_column(rows, header->first_usable, 0);
+    put(rows, "-");
+    put_column(rows, header->last_usable, 0);
+    put(rows, "\nentries: ");
+    put_array_place(rows, *header, table.check.disk.sector_size);
     if (!gpt.from_backup && gpt.backup.read && gpt.backup.problem == gpt_field::none) {
-        std::fputs("; backup: ", out);
-        print_array_place(out, gpt.backup.header, table.check.disk.sector_size);
-        std::fprintf(out, ", its header at %" PRIu64, gpt.backup.sector);
+        put(rows, "; backup: ");
+        put_array_place(rows, gpt.backup.header, table.check.disk.sector_size);
+        put(rows, ", its header at ");
+        put_column(rows, gpt.backup.sector, 0);
     }
-    std::fputs("\npart      first       last    sectors attributes       partuuid           "
-               "                  type\n",
-               out);
-    row_text rows;
-    rows.out = out;
+    put(rows, "\npart      first       last    sectors attributes       partuuid           "
+              "                  type\n");
     for (std::size_t i = 0; i < gpt.count; ++i) {
         print_gpt_row(rows, gpt.partitions[i]);
     }

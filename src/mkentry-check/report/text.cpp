@@ -5,15 +5,21 @@
 #include <cinttypes>
 
 #include "report/report.h"
+#include "report/row.h"
 #include "report/views.h"
 #include "rules/message.h"
 
 void print_report(std::FILE* out, const checked_table& table, size_source source)
 {
     const disk_geometry& disk = table.check.disk;
-    std::fprintf(out, "disk: %" PRIu64 " sectors of %" PRIu32 " bytes%s\n", disk.sectors,
-                 disk.sector_size,
-                 source == size_source::option ? ", as given by --disk-size" : "");
+    row_text line;
+    line.out = out;
+    put(line, "disk: ");
+    put_column(line, disk.sectors, 0);
+    put(line, " sectors of ");
+    put_column(line, disk.sector_size, 0);
+    put(line, source == size_source::option ? " bytes, as given by --disk-size\n" : " bytes\n");
+    flush(line);
     // A GPT disk's MBR is shown where it is a hybrid, for a ROM that reads
     // only the MBR.
     if (table.format == disk_format::mbr) {
