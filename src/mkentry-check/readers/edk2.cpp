@@ -90,18 +90,6 @@ struct used_entry {
     bool overlap;
 };
 
-// Entries one after another, each ending before the next starts: no two
-// overlap, and the pairs need not be compared.
-bool in_order(std::span<const used_entry> used)
-{
-    for (std::size_t i = 0; i < used.size(); ++i) {
-        if (used[i].first > used[i].last || (i != 0 && used[i].first <= used[i - 1].last)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Each entry in the range against every entry after it, in range or not.
 void mark_overlaps(std::span<used_entry> used)
 {
@@ -123,6 +111,7 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
 {
     static std::array<used_entry, max_used_entries> used;
     std::size_t count = 0;
+    bool in_order = true;
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
     const auto entries = read_entries(disk, base, header.entry_size, header.entry_count);
     for (std::size_t i = 0; i < entries.size() && count < used.size(); ++i) {
@@ -134,6 +123,10 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
             entry.first_lba > entry.last_lba || entry.first_lba < header.first_usable ||
             entry.first_lba > header.last_usable || entry.last_lba < header.first_usable ||
             entry.last_lba > header.last_usable;
+        // Entries one after another, each ending before the next starts:
+        // no two overlap, and the pairs need not be compared.
+        in_order = in_order && entry.first_lba <= entry.last_lba &&
+                   (count == 0 || entry.first_lba > used[count - 1].last);
         used[count++] = {static_cast<std::uint32_t>(i),
                          entry.first_lba,
                          entry.last_lba,
@@ -141,9 +134,8 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
                          (entry.attributes & attribute_os_specific) != 0,
                          false};
     }
-    const std::span<used_entry> read(used.data(), count);
-    if (!in_order(read)) {
-        mark_overlaps(read);
+    if (!in_order) {
+        mark_overlaps({used.data(), count});
     }
     for (std::size_t i = 0; i < count; ++i) {
         const used_entry& entry = used[i];

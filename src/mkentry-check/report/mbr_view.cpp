@@ -5,6 +5,7 @@
 // makes past them with their EBRs; in JSON as sfdisk --json lists them.
 #include <array>
 #include <cinttypes>
+#include <cstring>
 
 #include "report/escape.h"
 #include "report/row.h"
@@ -38,10 +39,8 @@ partition_view logical_view(const logical_partition& logical)
             !logical.minix};
 }
 
-void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition_view& view)
+void put_row(row_text& row, std::string_view partuuid_prefix, const partition_view& view)
 {
-    row_text row;
-    row.out = out;
     put_column(row, view.number, 4);
     put(row, "   ");
     put_hex_byte(row, view.boot_flag);
@@ -64,7 +63,6 @@ void print_row(std::FILE* out, std::string_view partuuid_prefix, const partition
         put_column(row, view.table_sector, 15);
     }
     put(row, "\n");
-    flush(row);
 }
 
 // A partition as sfdisk --json lists it, its node named as the kernel
@@ -92,21 +90,28 @@ void print_json_partition(std::FILE* out, const mbr_table& mbr, std::string_view
 
 void print_mbr_table(std::FILE* out, const mbr_table& mbr)
 {
-    std::fprintf(out, "disk identifier: %08" PRIx32 "\n", mbr.identifier);
-    std::fputs(mbr.logical_count == 0
-                   ? "part boot type      first    sectors       last partuuid\n"
-                   : "part boot type      first    sectors       last partuuid               ebr\n",
-               out);
     // " 5eed0022-": the PARTUUID of each row, but for its number.
-    std::array<char, 11> prefix{};
-    std::snprintf(prefix.data(), prefix.size(), " %08" PRIx32 "-", mbr.identifier);
-    const std::string_view partuuid_prefix(prefix.data(), prefix.size() - 1);
+    std::array<char, 10> prefix{' ', 0, 0, 0, 0, 0, 0, 0, 0, '-'};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto byte = (mbr.identifier >> (24 - 8 * i)) & 0xff;
+        std::memcpy(prefix.data() + 1 + 2 * i, hex_pairs_lower[byte].data(), 2);
+    }
+    const std::string_view partuuid_prefix(prefix.data(), prefix.size());
+    row_text rows;
+    rows.out = out;
+    put(rows, "disk identifier: ");
+    put(rows, partuuid_prefix.substr(1, 8));
+    put(rows,
+        mbr.logical_count == 0
+            ? "\npart boot type      first    sectors       last partuuid\n"
+            : "\npart boot type      first    sectors       last partuuid               ebr\n");
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-        print_row(out, partuuid_prefix, slot_view(mbr, slot));
+        put_row(rows, partuuid_prefix, slot_view(mbr, slot));
     }
     for (std::size_t i = 0; i < mbr.logical_count; ++i) {
-        print_row(out, partuuid_prefix, logical_view(mbr.logicals[i]));
+        put_row(rows, partuuid_prefix, logical_view(mbr.logicals[i]));
     }
+    flush(rows);
 }
 
 // A hybrid MBR's entries: what a ROM that reads only the MBR reads. Linux
@@ -116,11 +121,14 @@ void print_hybrid_table(std::FILE* out, const mbr_table& mbr)
     std::fputs("hybrid MBR, for a ROM that reads only the MBR:\n"
                "slot boot type      first    sectors       last\n",
                out);
+    row_text rows;
+    rows.out = out;
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         partition_view view = slot_view(mbr, slot);
         view.has_partuuid = false;
-        print_row(out, "", view);
+        put_row(rows, "", view);
     }
+    flush(rows);
 }
 
 void print_hybrid_json(std::FILE* out, const mbr_table& mbr)
