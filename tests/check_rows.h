@@ -185,6 +185,12 @@ std::span<const table_case> boundary_rows();
 // The table as mkentry-check reads it from a row's disk.
 checked_table check_row(const table_case& row);
 
+// A row's disk as a sector reader reads it, memory the row, and its first
+// sector.
+const char* read_row(const void* memory, std::uint64_t offset, std::span<std::uint8_t> out);
+sector_bytes sector_of(const std::vector<slot_bytes>& slots, std::uint32_t identifier,
+                       std::array<std::uint8_t, 2> signature);
+
 // Checks a row's status, findings, unread sector and the partitions made.
 void expect_row(const table_case& row);
 

@@ -921,6 +921,30 @@ warning: the MBR is a hybrid, the ee entry and other partitions: no standard def
 )report");
 }
 
+// Names at the edges of the printable ASCII that stands as it is: a space
+// and a tilde plain, DEL, a backslash and a quote escaped.
+TEST(golden, gpt_names_at_the_edges_of_plain)
+{
+    const table_case names =
+        gpt_row("", 0, {},
+                {.partitions = {{esp, 2048, 34815, attribute_legacy_bootable, " ~"},
+                                {linux_data, 34816, 67583, 0, "a\x7f"},
+                                {linux_data, 67584, 100000, 0, "a\\b"},
+                                {linux_data, 100001, 131038, 0, "a\"b"}}});
+    const std::string text =
+        printed([&](std::FILE* out) { print_report(out, check_row(names), size_source::image); });
+    const std::string json =
+        printed([&](std::FILE* out) { print_json(out, check_row(names), "/dev/sda"); });
+    EXPECT_NE(text.find("\n      name:  ~\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n      name: a\\177\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n      name: a\\\\b\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n      name: a\"b\n"), std::string::npos) << text;
+    EXPECT_NE(json.find(R"("name": " ~")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("name": "a\u007f")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("name": "a\\b")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("name": "a\"b")"), std::string::npos) << json;
+}
+
 TEST(golden, gpt_json)
 {
     EXPECT_EQ(printed([](std::FILE* out) {

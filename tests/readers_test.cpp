@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "check_rows.h"
@@ -101,6 +102,26 @@ const reader_case reader_rows[] = {
       "gpt 1@2048+32768 2@34816+32768 3@67584+63455",
       "gpt 1@2048+32768 2@34816+32768 3@67584+63455 writes 131039-131071",
       "gpt 1@2048+32768 2@34816+32768 3@67584+63455"}},
+    // Entries out of order but apart: EDK2 compares every pair, and finds
+    // no overlap.
+    {gpt_row("entries_out_of_order", 0, {},
+             {.partitions = {{linux_data, 34816, 67583},
+                             {esp, 2048, 34815, attribute_legacy_bootable, "boot"}}}),
+     {"gpt 1@34816+32768 2@2048+32768", "gpt 1@34816+32768 2@2048+32768",
+      "gpt 1@34816+32768 2@2048+32768", "gpt 1@34816+32768 2@2048+32768"}},
+    // One sector shared by two entries in order: EDK2 makes neither, and
+    // so uses no scheme; the others make both.
+    {gpt_row("entries_share_a_sector", 1, {},
+             {.partitions = {{esp, 2048, 34816, attribute_legacy_bootable, "boot"},
+                             {linux_data, 34816, 67583}}}),
+     {"gpt 1@2048+32769 2@34816+32768", "gpt 1@2048+32769 2@34816+32768", "none",
+      "gpt 1@2048+32769 2@34816+32768"}},
+    // The third overlaps the first only: EDK2 makes the second alone.
+    {gpt_row("third_over_the_first", 1, {},
+             {.partitions = {{esp, 2048, 4095, attribute_legacy_bootable, "boot"},
+                             {linux_data, 8192, 16383},
+                             {linux_data, 4000, 6143}}}),
+     {"", "", "gpt 2@8192+8192", ""}},
     // Attribute bit 1: EDK2 makes no partition of the entry.
     {gpt_row("os_specific_entry", 0, {},
              {.partitions = {{esp, 2048, 34815, 2, "boot"}, {linux_data, 34816, 67583}}}),
@@ -120,6 +141,44 @@ TEST_P(reader_models, make)
             EXPECT_EQ(described(view_of(table.readers, which)), want)
                 << "reader " << static_cast<int>(which);
         }
+    }
+}
+
+// A chain of 12 EBRs 2 MiB apart, each sector as often as it is read from
+// the disk: the checks and the four models share one read of each.
+struct counted_disk {
+    const table_case* row;
+    std::map<std::uint64_t, int> reads;
+};
+
+const char* read_counted(const void* memory, std::uint64_t offset, std::span<std::uint8_t> out)
+{
+    auto& disk = *static_cast<counted_disk*>(const_cast<void*>(memory));
+    for (std::uint64_t at = offset / 512; at <= (offset + out.size() - 1) / 512; ++at) {
+        ++disk.reads[at];
+    }
+    return read_row(disk.row, offset, out);
+}
+
+TEST(reader_models, share_one_read_of_each_table)
+{
+    std::vector<ebr_bytes> ebrs;
+    for (std::uint32_t i = 0; i < 12; ++i) {
+        std::vector<slot_bytes> entries = {{0, 0x83, 2048, 2048}};
+        if (i + 1 < 12) {
+            entries.push_back({0, 0x05, 4096 * (i + 1), 4096});
+        }
+        ebrs.push_back({34816 + std::uint64_t{4096} * i, entries});
+    }
+    const table_case row =
+        chain("twelve_logicals", 0, {}, ebrs, {{0x80, 0x0c, 2048, 32768}, {0, 0x0f, 34816, 49152}});
+    counted_disk disk{&row, {}};
+    const disk_geometry geometry = {geometry_problem::none, 512, row.disk.sectors, 0};
+    const checked_table table = check_table(sector_of(row.slots, row.identifier, row.signature),
+                                            geometry, {}, {read_counted, &disk});
+    EXPECT_EQ(view_of(table.readers, board::u_boot).count, 14U);
+    for (std::uint64_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(disk.reads[34816 + 4096 * i], 1) << "EBR " << i;
     }
 }
 
