@@ -51,7 +51,7 @@ bool all_held(std::uint64_t first, std::uint64_t last)
 // spans one.
 void keep(std::uint64_t offset, std::span<const std::uint8_t> read)
 {
-    const std::uint64_t size = cache.sector_size;
+    const std::size_t size = cache.sector_size;
     // Counted from the read's own start: offsets near 2^64 do not wrap.
     const std::uint64_t skip = (size - offset % size) % size;
     if (read.size() < skip) {
