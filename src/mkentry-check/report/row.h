@@ -43,6 +43,9 @@ inline char* room(row_text& row, std::size_t count)
 
 inline void put(row_text& row, std::string_view part)
 {
+    if (part.empty()) { // an empty view may hold no pointer, which memcpy must not take
+        return;
+    }
     if (part.size() > row.chars.size()) { // a device's name may be that long
         flush(row);
         std::fwrite(part.data(), 1, part.size(), row.out);
