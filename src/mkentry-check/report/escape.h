@@ -36,30 +36,28 @@ escape_text json_escape(std::string_view value);
 // A name in pieces, each a run that passes as it is or one escape, handed
 // to put: written a run at a time, or into a row built whole, rather than
 // a byte at a time.
-template <typename Put> void escape_for_terminal(std::string_view name, Put put)
+template <typename Put>
+void escape_in_pieces(std::string_view text, std::size_t (*plain_length)(std::string_view),
+                      escape_text (*escape_of)(std::string_view), Put put)
 {
-    while (!name.empty()) {
-        if (const std::size_t plain = terminal_plain_length(name); plain != 0) {
-            put(name.substr(0, plain));
-            name.remove_prefix(plain);
+    while (!text.empty()) {
+        if (const std::size_t plain = plain_length(text); plain != 0) {
+            put(text.substr(0, plain));
+            text.remove_prefix(plain);
         } else {
-            const escape_text escape = terminal_escape(name);
+            const escape_text escape = escape_of(text);
             put(std::string_view(escape.chars.data(), escape.size));
-            name.remove_prefix(escape.taken);
+            text.remove_prefix(escape.taken);
         }
     }
 }
 
+template <typename Put> void escape_for_terminal(std::string_view name, Put put)
+{
+    escape_in_pieces(name, terminal_plain_length, terminal_escape, put);
+}
+
 template <typename Put> void escape_for_json(std::string_view value, Put put)
 {
-    while (!value.empty()) {
-        if (const std::size_t plain = json_plain_length(value); plain != 0) {
-            put(value.substr(0, plain));
-            value.remove_prefix(plain);
-        } else {
-            const escape_text escape = json_escape(value);
-            put(std::string_view(escape.chars.data(), escape.size));
-            value.remove_prefix(escape.taken);
-        }
-    }
+    escape_in_pieces(value, json_plain_length, json_escape, put);
 }
