@@ -160,7 +160,7 @@ const char* read_counted(const void* memory, std::uint64_t offset, std::span<std
     return read_row(disk.row, offset, out);
 }
 
-TEST(reader_models, share_one_read_of_each_table)
+table_case twelve_logicals()
 {
     std::vector<ebr_bytes> ebrs;
     for (std::uint32_t i = 0; i < 12; ++i) {
@@ -170,8 +170,13 @@ TEST(reader_models, share_one_read_of_each_table)
         }
         ebrs.push_back({34816 + std::uint64_t{4096} * i, entries});
     }
-    const table_case row =
-        chain("twelve_logicals", 0, {}, ebrs, {{0x80, 0x0c, 2048, 32768}, {0, 0x0f, 34816, 49152}});
+    return chain("twelve_logicals", 0, {}, ebrs,
+                 {{0x80, 0x0c, 2048, 32768}, {0, 0x0f, 34816, 49152}});
+}
+
+TEST(reader_models, share_one_read_of_each_table)
+{
+    const table_case row = twelve_logicals();
     counted_disk disk{&row, {}};
     const disk_geometry geometry = {geometry_problem::none, 512, row.disk.sectors, 0};
     const checked_table table = check_table(sector_of(row.slots, row.identifier, row.signature),
@@ -180,6 +185,31 @@ TEST(reader_models, share_one_read_of_each_table)
     for (std::uint64_t i = 0; i < 12; ++i) {
         EXPECT_EQ(disk.reads[34816 + 4096 * i], 1) << "EBR " << i;
     }
+}
+
+// The MBR read from the disk rather than given: the models hold it while
+// they follow its chain, each table read once for all four. The second
+// EBR sits at sector 89, in the slot of the models' table memo that
+// sector 0 would take, and its second entry, read as the MBR's slot 2,
+// would be a partition 2.
+TEST(reader_models, hold_the_mbr_while_they_read_the_chain)
+{
+    const table_case row = chain(
+        "mbr_read_from_the_disk", 0, {},
+        {{40, {{0, 0x83, 1, 40}, {0, 0x05, 49, 100}}}, {89, {{0, 0x83, 1, 50}, {0, 0x83, 60, 20}}}},
+        {{0, 0x0f, 40, 1000}});
+    counted_disk disk{&row, {}};
+    const model_disk model = {
+        {geometry_problem::none, 512, row.disk.sectors, 0}, {read_counted, &disk}, nullptr};
+    reader_views views;
+    read_as_each(model, views);
+    EXPECT_EQ(described(view_of(views, board::linux_kernel)),
+              "dos 1@40+2 5@41+40 6@90+50 7@149+20");
+    EXPECT_EQ(described(view_of(views, board::u_boot)), "dos 1@40+1000 5@41+40 6@90+50 7@149+20");
+    EXPECT_EQ(described(view_of(views, board::edk2)), "dos 1@40+1000 1.1@41+40 1.2@90+50");
+    EXPECT_EQ(described(view_of(views, board::grub)), "dos 5@41+40 6@90+50 7@149+20");
+    EXPECT_EQ(disk.reads[0], 1);
+    EXPECT_EQ(disk.reads[89], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, reader_models, testing::ValuesIn(reader_rows),

@@ -15,13 +15,48 @@ bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uin
     return disk.reader.read(disk.reader.context, offset, out) == nullptr;
 }
 
-bool read_table(const model_disk& disk, std::uint64_t sector, sector_bytes& out)
+namespace {
+
+struct held_table {
+    std::uint64_t sector_plus_one = 0; // 0: none
+    sector_bytes bytes;
+};
+
+// Sector 0 is kept apart: the models hold the MBR while they follow its
+// chain.
+held_table first_table;
+std::array<held_table, 64> tables;
+
+// Sector 0 in its own place; the rest by Fibonacci hashing, which spreads
+// the EBRs of a chain, often a power of 2 apart, over the slots.
+held_table& place_of(std::uint64_t sector)
 {
-    if (sector == 0 && disk.first != nullptr && disk.disk.sectors != 0) {
-        out = *disk.first;
-        return true;
+    static_assert(tables.size() == 64);
+    if (sector == 0) {
+        return first_table;
     }
-    return sector < disk.disk.sectors && read_bytes(disk, sector * disk.disk.sector_size, out);
+    return tables[static_cast<std::size_t>((sector * 0x9e3779b97f4a7c15U) >> 58)];
+}
+
+} // namespace
+
+const sector_bytes* read_table(const model_disk& disk, std::uint64_t sector)
+{
+    if (sector >= disk.disk.sectors) {
+        return nullptr;
+    }
+    if (sector == 0 && disk.first != nullptr) {
+        return disk.first;
+    }
+    held_table& held = place_of(sector);
+    if (held.sector_plus_one != sector + 1) {
+        held.sector_plus_one = 0;
+        if (!read_bytes(disk, sector * disk.disk.sector_size, held.bytes)) {
+            return nullptr;
+        }
+        held.sector_plus_one = sector + 1;
+    }
+    return &held.bytes;
 }
 
 bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sector& out)
@@ -118,25 +153,38 @@ bool in_window(std::uint64_t offset)
     return offset >= window.start && offset - window.start < window.fits;
 }
 
-bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
+// Most entries of an array are unused: the rest of one is not decoded.
+model_entry entry_of(std::span<const std::uint8_t> bytes)
 {
+    if ((get_le64(bytes, 0) | get_le64(bytes, 8)) == 0) {
+        return {false, 0, 0, 0};
+    }
+    return {true, get_le64(bytes, 32), get_le64(bytes, 40), get_le64(bytes, 48)};
+}
+
+// Reads on from the entry last_array.count: every entry the window holds,
+// after filling it where it does not hold the next. An entry across the
+// window's end, or in a piece that cannot be read whole, is read on its
+// own; false where that fails.
+bool read_more_entries(const model_disk& disk, std::size_t wanted)
+{
+    const std::uint64_t offset = last_array.offset + last_array.count * last_array.stride;
     if (!in_window(offset)) {
         fill_window(disk, offset);
     }
-    // An entry across the piece's end, or in a piece that cannot be read
-    // whole, is read on its own.
-    std::array<std::uint8_t, gpt_entry_bytes> own;
-    std::span<const std::uint8_t> bytes(own);
-    if (in_window(offset)) {
-        bytes = std::span<const std::uint8_t>(window.bytes)
-                    .subspan(static_cast<std::size_t>(offset - window.start), gpt_entry_bytes);
-    } else if (!read_bytes(disk, offset, own)) {
-        return false;
+    if (!in_window(offset)) {
+        std::array<std::uint8_t, gpt_entry_bytes> own;
+        if (!read_bytes(disk, offset, own)) {
+            return false;
+        }
+        entries[last_array.count++] = entry_of(own);
+        return true;
     }
-    // Most entries of an array are unused: the rest of one is not decoded.
-    out = {(get_le64(bytes, 0) | get_le64(bytes, 8)) != 0, 0, 0, 0};
-    if (out.used) {
-        out = {true, get_le64(bytes, 32), get_le64(bytes, 40), get_le64(bytes, 48)};
+    const std::span<const std::uint8_t> held(window.bytes);
+    for (std::uint64_t at = offset - window.start; at < window.fits && last_array.count < wanted;
+         at += last_array.stride) {
+        entries[last_array.count++] =
+            entry_of(held.subspan(static_cast<std::size_t>(at), gpt_entry_bytes));
     }
     return true;
 }
@@ -145,6 +193,10 @@ bool read_entry(const model_disk& disk, std::uint64_t offset, model_entry& out)
 
 void forget_reads(const model_disk& disk)
 {
+    first_table.sector_plus_one = 0;
+    for (held_table& held : tables) {
+        held.sector_plus_one = 0;
+    }
     window.fits = 0;
     last_array.held = false;
     remembered = {};
@@ -188,11 +240,7 @@ std::span<const model_entry> read_entries(const model_disk& disk, std::uint64_t 
     }
     const auto wanted = static_cast<std::size_t>(std::min(count, max_entries_read));
     while (last_array.count < wanted && !last_array.stopped) {
-        if (read_entry(disk, offset + last_array.count * stride, entries[last_array.count])) {
-            ++last_array.count;
-        } else {
-            last_array.stopped = true;
-        }
+        last_array.stopped = !read_more_entries(disk, wanted);
     }
     return {entries.data(), std::min(wanted, last_array.count)};
 }

@@ -19,8 +19,11 @@ inline constexpr std::size_t max_sector_bytes = 4096;
 // on the disk, or cannot be read.
 bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uint8_t> out);
 
-// The first 512 bytes of a sector: an MBR, an EBR, a Minix table.
-bool read_table(const model_disk& disk, std::uint64_t sector, sector_bytes& out);
+// The first 512 bytes of a sector (an MBR, an EBR, a Minix table), or
+// null where the sector cannot be read. Each table is read once for all
+// the models, which follow the same chain one after another: what this
+// gives holds until the next call, but sector 0's holds for the disk.
+const sector_bytes* read_table(const model_disk& disk, std::uint64_t sector);
 
 // A GPT header's sector, whole, in a buffer the call's next use reuses.
 struct header_sector {

@@ -230,8 +230,8 @@ bool seen_before(std::span<const std::uint64_t> seen, std::uint64_t at)
 // its second the link. A chain that comes back to an EBR never ends.
 void follow_chain(const model_disk& disk, reader_view& view, const made_partition& parent)
 {
-    sector_bytes table;
-    if (!read_table(disk, parent.start, table) || !mbr_valid(table, parent.size - 1)) {
+    const sector_bytes* table = read_table(disk, parent.start);
+    if (table == nullptr || !mbr_valid(*table, parent.size - 1)) {
         return;
     }
     // Only the first seen_count are read: none need clearing.
@@ -244,11 +244,12 @@ void follow_chain(const model_disk& disk, reader_view& view, const made_partitio
             view.fails = reader_fails::hangs;
             return;
         }
-        if (seen_count == seen.size() || !read_table(disk, parent.start + ext, table)) {
+        table = seen_count == seen.size() ? nullptr : read_table(disk, parent.start + ext);
+        if (table == nullptr) {
             return;
         }
         seen[seen_count++] = ext;
-        const partition_entry data = read_slot(table, 1);
+        const partition_entry data = read_slot(*table, 1);
         if (data.lba_size == 0) {
             return;
         }
@@ -261,7 +262,7 @@ void follow_chain(const model_disk& disk, reader_view& view, const made_partitio
             return;
         }
         make(view, {parent.number, ++number, start, data.lba_size});
-        const partition_entry link = read_slot(table, 2);
+        const partition_entry link = read_slot(*table, 2);
         if (!is_link_type(link.part_type) || link.lba_begin == 0) {
             return;
         }
@@ -298,12 +299,12 @@ void mbr_routine(const model_disk& disk, reader_view& view, const sector_bytes& 
 
 void read_as_edk2(const model_disk& disk, reader_view& view)
 {
-    sector_bytes first{};
-    if (!read_table(disk, 0, first)) {
+    const sector_bytes* first = read_table(disk, 0);
+    if (first == nullptr) {
         return;
     }
-    if (!gpt_routine(disk, view, first)) {
-        mbr_routine(disk, view, first);
+    if (!gpt_routine(disk, view, *first)) {
+        mbr_routine(disk, view, *first);
     }
     if (view.count == 0 && view.fails == reader_fails::none) {
         view.scheme = reader_scheme::none;

@@ -89,10 +89,11 @@ void msdos_map(const model_disk& disk, reader_view& view)
     std::uint64_t last_address = 1;
     int number = -1;
     for (std::size_t label = 0; label < max_tables; ++label) {
-        sector_bytes table;
-        if (!read_table(disk, offset, table)) {
+        const sector_bytes* read = read_table(disk, offset);
+        if (read == nullptr) {
             return;
         }
+        const sector_bytes& table = *read;
         // GRUB's loop check: the address last saved at a power of two.
         if (label != 0 && last_address == offset) {
             return;
@@ -132,12 +133,12 @@ void msdos_map(const model_disk& disk, reader_view& view)
 
 void read_as_grub(const model_disk& disk, reader_view& view)
 {
-    sector_bytes first{};
-    if (!read_table(disk, 0, first)) {
+    const sector_bytes* first = read_table(disk, 0);
+    if (first == nullptr) {
         return;
     }
-    if (has_ee_entry(first)) {
-        if (has_signature(first)) {
+    if (has_ee_entry(*first)) {
+        if (has_signature(*first)) {
             gpt_map(disk, view);
         }
     } else {

@@ -72,10 +72,11 @@ void parse_extended(linux_state& state, const sector_range& extended)
     std::uint64_t here_size = size_of(extended);
     int loops = 0;
     while (++loops <= 100 && state.next != number_limit) {
-        sector_bytes ebr;
-        if (!read_table(state.disk, here, ebr) || !has_signature(ebr)) {
+        const sector_bytes* read = read_table(state.disk, here);
+        if (read == nullptr || !has_signature(*read)) {
             return;
         }
+        const sector_bytes& ebr = *read;
         put_data_entries(state, ebr, here, here_size, extended, loops);
         if (state.next == number_limit) {
             return;
@@ -97,11 +98,11 @@ void parse_extended(linux_state& state, const sector_range& extended)
 // holds up to four subpartitions, in 512-byte units from the disk's start.
 void parse_minix(linux_state& state, std::uint64_t first)
 {
-    sector_bytes table;
-    if (!read_table(state.disk, first, table) || !has_signature(table) ||
-        read_slot(table, 1).part_type != minix_type) {
+    const sector_bytes* read = read_table(state.disk, first);
+    if (read == nullptr || !has_signature(*read) || read_slot(*read, 1).part_type != minix_type) {
         return;
     }
+    const sector_bytes& table = *read;
     const std::uint32_t units = state.disk.disk.sector_size / 512;
     for (std::size_t slot = 1; slot <= slot_count && state.next != number_limit; ++slot) {
         const partition_entry entry = read_slot(table, slot);
@@ -215,12 +216,12 @@ bool efi_partition(linux_state& state, const sector_bytes& first)
 void read_as_linux(const model_disk& disk, reader_view& view)
 {
     linux_state state{disk, view};
-    sector_bytes first{};
-    if (!read_table(disk, 0, first)) {
+    const sector_bytes* first = read_table(disk, 0);
+    if (first == nullptr) {
         return;
     }
-    if (!efi_partition(state, first)) {
-        msdos_partition(state, first);
+    if (!efi_partition(state, *first)) {
+        msdos_partition(state, *first);
     }
     if (view.count == 0) {
         view.scheme = reader_scheme::none;

@@ -136,10 +136,11 @@ bool loops_back(const dos_walk& walk, std::uint64_t sector, std::uint64_t relati
 bool enter(dos_walk& walk, std::uint64_t sector, std::uint64_t relative, std::uint32_t part_num)
 {
     const std::uint32_t entered_with = part_num;
-    sector_bytes table;
-    if (part_num > max_ext_parts || !read_table(walk.disk, sector, table) || !is_dos_mbr(table)) {
+    const sector_bytes* read = part_num > max_ext_parts ? nullptr : read_table(walk.disk, sector);
+    if (read == nullptr || !is_dos_mbr(*read)) {
         return false;
     }
+    const sector_bytes& table = *read;
     dos_level& level = walk.path[walk.depth];
     for (std::size_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry entry = read_slot(table, slot);
@@ -193,11 +194,11 @@ void dos_partitions(const model_disk& disk, reader_view& view)
 
 void read_as_u_boot(const model_disk& disk, reader_view& view)
 {
-    sector_bytes first{};
-    if (!read_table(disk, 0, first)) {
+    const sector_bytes* first = read_table(disk, 0);
+    if (first == nullptr) {
         return;
     }
-    if (is_protective(first)) {
+    if (is_protective(*first)) {
         efi_partitions(disk, view);
     } else {
         dos_partitions(disk, view);
