@@ -24,14 +24,13 @@ inline constexpr std::uint32_t gpt_header_bytes = 92;
 inline constexpr std::uint32_t gpt_entry_bytes = 128;
 inline constexpr std::size_t gpt_header_crc_offset = 16;
 
-// Spelt out rather than a loop: the compiler then reads the four bytes in
-// one load where the host is little-endian.
+// Four bytes of a span of four, spelt out: the compiler reads them in one
+// load, byte-reversed on a big-endian host.
 constexpr std::uint32_t get_le32(std::span<const std::uint8_t> in, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(in[offset]) |
-           static_cast<std::uint32_t>(in[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(in[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(in[offset + 3]) << 24;
+    const std::span<const std::uint8_t, 4> bytes = in.subspan(offset).first<4>();
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 constexpr std::uint64_t get_le64(std::span<const std::uint8_t> in, std::size_t offset)
@@ -41,10 +40,8 @@ constexpr std::uint64_t get_le64(std::span<const std::uint8_t> in, std::size_t o
 
 constexpr guid get_guid(std::span<const std::uint8_t> in, std::size_t offset)
 {
-    guid id{};
-    for (std::size_t i = 0; i < id.size(); ++i) {
-        id[i] = in[offset + i];
-    }
+    guid id;
+    std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(offset), id.size(), id.begin());
     return id;
 }
 
@@ -121,7 +118,8 @@ struct gpt_entry {
 // From its 128 bytes (an entry may be larger; the rest is not read).
 constexpr gpt_entry decode_gpt_entry(std::span<const std::uint8_t> in)
 {
-    gpt_entry entry{};
+    // Every field is set below: a full array's entries are not cleared first.
+    gpt_entry entry;
     entry.type = get_guid(in, 0);
     entry.unique = get_guid(in, 16);
     entry.first_lba = get_le64(in, 32);

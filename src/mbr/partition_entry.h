@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 inline constexpr std::size_t entry_size = 16;
 using entry_bytes = std::array<std::uint8_t, entry_size>;
@@ -65,14 +66,16 @@ constexpr entry_bytes encode_entry(const partition_entry& entry)
 }
 
 // Read back least significant byte first, from an entry or a whole sector.
+// Four bytes of a span of four, spelt out: the compiler reads them in one
+// load, byte-reversed on a big-endian host, where a loop or indexes into
+// the whole array take four.
 template <std::size_t size>
 constexpr std::uint32_t get_le32(const std::array<std::uint8_t, size>& in, std::size_t offset)
 {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(in[offset + i]) << (8 * i);
-    }
-    return value;
+    const std::span<const std::uint8_t, 4> bytes =
+        std::span(in).subspan(offset).template first<4>();
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 // Reads an entry back from its 16 bytes, as they stand: the flag and the

@@ -71,13 +71,14 @@ bool is_zero_entry(std::span<const std::uint8_t> entry)
 // partitions of the first 255 entries, used or not, and none past them.
 void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> bytes)
 {
-    const gpt_entry entry = decode_gpt_entry(bytes);
-    if (is_zero(entry.type)) {
+    if ((get_le64(bytes, 0) | get_le64(bytes, 8)) == 0) { // no type: unused
         return;
     }
     const auto number = static_cast<std::uint32_t>(index + 1);
     if (number <= max_gpt_partitions) {
-        gpt.partitions[gpt.count++] = {static_cast<std::uint16_t>(number), entry};
+        gpt_partition& kept = gpt.partitions[gpt.count++];
+        kept.number = static_cast<std::uint16_t>(number);
+        kept.entry = decode_gpt_entry(bytes);
     } else if (gpt.first_number_past_kept == 0) {
         gpt.first_number_past_kept = number;
     }
