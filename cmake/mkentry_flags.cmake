@@ -24,6 +24,13 @@ target_compile_definitions(mkentry_code INTERFACE _FILE_OFFSET_BITS=64)
 # 64-bit division on 32-bit ARM calls helpers of libgcc; g++ would take them
 # from the shared libgcc_s, a second library to load at every start.
 target_link_options(mkentry_code INTERFACE -static-libgcc)
+# The C runtime's start files refer weakly to __gmon_start__ (gprof) and
+# _ITM_* (transactional memory), neither used here. x86's ld leaves them
+# to the dynamic loader, which looks each up in vain at every start; told
+# so, it resolves them to zero itself. ARM's ld ignores the option.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86)$")
+    target_link_options(mkentry_code INTERFACE LINKER:-z,nodynamic-undefined-weak)
+endif()
 target_link_libraries(mkentry_code INTERFACE mkentry_warnings)
 
 # Hardening of the shipped binary.

@@ -105,7 +105,7 @@ int trouble(std::string_view what, const char* reason)
 int bad_argument(const char* option, const char* arg, const char* why)
 {
     start_complaint(option);
-    std::fputc('\'', stderr);
+    std::fputs("'", stderr);
     put_escaped(stderr, arg);
     std::fprintf(stderr, "' %s\n", why);
     return exit_trouble;
@@ -182,19 +182,19 @@ int read_options(int argc, char* argv[], run_options& run)
 int settle(const run_options& run, const image_file& image, disk_geometry& disk)
 {
     disk = settle_geometry(run.geometry, image.size_bytes, image.device_sector_size);
-    std::array<char, 96> reason{};
     switch (disk.problem) {
     case geometry_problem::none:
         return exit_clean;
     case geometry_problem::sector_size_differs:
-        std::snprintf(reason.data(), reason.size(),
-                      "--sector-size %u was given, but its sectors are %u bytes",
-                      run.geometry.sector_size, image.device_sector_size);
-        return trouble(run.path, reason.data());
+        start_complaint(run.path);
+        std::fprintf(stderr, "--sector-size %u was given, but its sectors are %u bytes\n",
+                     run.geometry.sector_size, image.device_sector_size);
+        return exit_trouble;
     case geometry_problem::shorter_than_a_sector:
-        std::snprintf(reason.data(), reason.size(),
-                      "not a disk image (shorter than one %u-byte sector)", disk.sector_size);
-        return trouble(run.path, reason.data());
+        start_complaint(run.path);
+        std::fprintf(stderr, "not a disk image (shorter than one %u-byte sector)\n",
+                     disk.sector_size);
+        return exit_trouble;
     case geometry_problem::disk_size_too_small:
         return bad_argument("--disk-size", run.disk_size_arg, "is less than one sector");
     }

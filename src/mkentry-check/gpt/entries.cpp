@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "disk/sorted.h"
 #include "gpt/gpt.h"
 
 namespace {
@@ -22,7 +23,8 @@ void check_against_earlier(check_context& check, const gpt_table& gpt, std::size
         const gpt_partition& earlier = gpt.partitions[i];
         check_overlap(check, rule::overlap, at_gpt_partition(earlier.number),
                       sectors_of(earlier.entry), partition.number, sectors_of(partition.entry));
-        if (!is_zero(partition.entry.unique) && partition.entry.unique == earlier.entry.unique) {
+        if (!is_zero(partition.entry.unique) &&
+            same_guid(partition.entry.unique, earlier.entry.unique)) {
             add(check, {.what = rule::gpt_guid,
                         .at = at_gpt_partition(partition.number),
                         .other = earlier.number});
@@ -45,10 +47,8 @@ bool ranges_apart(const gpt_table& gpt)
     const auto by_first = [](const sector_range& one, const sector_range& other) {
         return one.first < other.first;
     };
-    const auto end = ranges.begin() + static_cast<std::ptrdiff_t>(used);
-    if (!std::is_sorted(ranges.begin(), end, by_first)) { // they mostly are, as tools lay them out
-        std::sort(ranges.begin(), end, by_first);
-    }
+    sort_unless_sorted(std::span(ranges).first(used),
+                       by_first); // mostly sorted, as tools lay them out
     for (std::size_t i = 1; i < used; ++i) {
         if (ranges[i].first <= ranges[i - 1].last) {
             return false;
@@ -122,7 +122,7 @@ void check_entry(check_context& check, const gpt_table& gpt, const gpt_header& h
     if ((entry.attributes & attribute_no_block_io) != 0) {
         add(check, {.what = rule::gpt_hidden, .at = here});
     }
-    if (is_zero(entry.unique) || entry.unique == header.disk_guid) {
+    if (is_zero(entry.unique) || same_guid(entry.unique, header.disk_guid)) {
         add(check, {.what = rule::gpt_guid, .at = here});
     }
     if (!is_empty(sectors)) {
@@ -136,7 +136,7 @@ bool is_boot_partition(const gpt_partition& partition)
 {
     return partition.number <= last_partition_u_boot_scans &&
            ((partition.entry.attributes & attribute_legacy_bootable) != 0 ||
-            partition.entry.type == efi_system_type);
+            same_guid(partition.entry.type, efi_system_type));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // The four models, over one read of each sector.
 #include <algorithm>
 
+#include "disk/sorted.h"
 #include "readers/access.h"
 
 namespace {
@@ -15,11 +16,7 @@ void sort_by_number(reader_view& view)
     const auto by_number = [](const made_partition& one, const made_partition& other) {
         return one.number != other.number ? one.number < other.number : one.nested < other.nested;
     };
-    const auto end = view.partitions.begin() + static_cast<std::ptrdiff_t>(view.count);
-    // Most views are made in order already.
-    if (!std::is_sorted(view.partitions.begin(), end, by_number)) {
-        std::sort(view.partitions.begin(), end, by_number);
-    }
+    sort_unless_sorted(std::span(view.partitions).first(view.count), by_number);
 }
 
 } // namespace

@@ -56,7 +56,7 @@ void print_view_text(std::FILE* out, board which, const reader_view& view)
     if (view.fails != reader_fails::none) {
         std::fprintf(out, "; then %s", fail_names[static_cast<std::size_t>(view.fails)].data());
     }
-    std::fputc('\n', out);
+    std::fputs("\n", out);
 }
 
 void put_number(row_text& row, const made_partition& made)
@@ -129,7 +129,7 @@ void print_readers_json(std::FILE* out, const checked_table& table)
 
 void print_reader_list(std::FILE* out, reader readers)
 {
-    std::fputc('[', out);
+    std::fputs("[", out);
     const char* separator = "";
     for (const board which : boards) {
         if ((static_cast<unsigned>(readers) & (1U << static_cast<unsigned>(which))) != 0) {
@@ -138,5 +138,5 @@ void print_reader_list(std::FILE* out, reader readers)
             separator = ", ";
         }
     }
-    std::fputc(']', out);
+    std::fputs("]", out);
 }

@@ -34,7 +34,7 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
     for_each_finding(table, [&](const finding& found) {
         std::fputs(is_error(found.what) ? "error: " : "warning: ", out);
         print_message(out, found);
-        std::fputc('\n', out);
+        std::fputs("\n", out);
     });
     if (table.check.findings.left_out != 0) {
         std::fprintf(out, "and %zu more findings\n", table.check.findings.left_out);

@@ -23,7 +23,11 @@ void add(finding_list& list, const finding& found)
         std::find_if(list.kept.rbegin(), list.kept.rend(),
                      [](const finding& kept) { return !is_error(kept.what); });
     if (last_warning != list.kept.rend()) {
-        std::move(last_warning.base(), list.kept.end(), last_warning.base() - 1);
+        // Swapped up to the end rather than moved with memmove, one more
+        // libc function looked up at every start: a rare path.
+        for (auto at = last_warning.base() - 1; at + 1 != list.kept.end(); ++at) {
+            std::iter_swap(at, at + 1);
+        }
         list.kept.back() = found;
     }
 }
