@@ -122,6 +122,15 @@ const reader_case reader_rows[] = {
                              {linux_data, 8192, 16383},
                              {linux_data, 4000, 6143}}}),
      {"", "", "gpt 2@8192+8192", ""}},
+    // A header of 18 bytes, its CRC over them right: Linux wants 92, U-Boot
+    // and EDK2 take a CRC over any size up to the sector's, with its CRC
+    // field cut short.
+    {gpt_row(
+         "primary_header_of_18_bytes", 1, {},
+         {.partitions = three, .edit = [](std::vector<std::uint8_t>& header) { header[12] = 18; }}),
+     {"none", "gpt 1@2048+32768 2@34816+32768 3@67584+63455",
+      "gpt 1@2048+32768 2@34816+32768 3@67584+63455",
+      "gpt 1@2048+32768 2@34816+32768 3@67584+63455"}},
     // Attribute bit 1: EDK2 makes no partition of the entry.
     {gpt_row("os_specific_entry", 0, {},
              {.partitions = {{esp, 2048, 34815, 2, "boot"}, {linux_data, 34816, 67583}}}),

@@ -88,11 +88,14 @@ constexpr gpt_header decode_header(std::span<const std::uint8_t> sector)
 constexpr std::uint32_t header_crc_of(std::span<const std::uint8_t> sector,
                                       std::uint32_t header_size)
 {
-    constexpr std::array<std::uint8_t, 4> zeros{};
-    std::uint32_t crc = crc32(0, sector.first(gpt_header_crc_offset));
-    crc = crc32(crc, zeros);
-    return crc32(
-        crc, sector.subspan(gpt_header_crc_offset + 4, header_size - gpt_header_crc_offset - 4));
+    // The CRC field counts as zeros. A header too short to hold it whole,
+    // which U-Boot and EDK2 take a CRC of all the same, ends inside it.
+    std::array<std::uint8_t, gpt_header_crc_offset + 4> start{};
+    std::copy_n(sector.begin(), gpt_header_crc_offset, start.begin());
+    const std::size_t size = header_size;
+    const std::size_t head = std::min(size, start.size());
+    const std::uint32_t crc = crc32(0, std::span<const std::uint8_t>(start).first(head));
+    return crc32(crc, sector.subspan(head, size - head));
 }
 
 // The array's bytes: count times size, which fits in 64 bits.

@@ -69,7 +69,11 @@ void check_headers(check_context& check, const gpt_table& gpt)
         add(check, invalid_header(check, primary, rule::gpt_primary_invalid,
                                   gpt_part::primary_header, primary.header));
     } else if (gpt.backup.problem != gpt_field::none) {
-        add(check, invalid_header(check, gpt.backup, rule::gpt_backup_invalid,
+        // EDK2 writes a new backup where it finds none it takes, on the
+        // disk: at an alternate LBA past it, it writes nothing.
+        const bool edk2_writes = gpt.backup.read && !gpt.edk2_takes_backup;
+        add(check, invalid_header(check, gpt.backup,
+                                  edk2_writes ? rule::gpt_backup_invalid : rule::gpt_backup_flawed,
                                   gpt_part::backup_header, primary.header));
     }
 }
@@ -149,6 +153,19 @@ void check_pieces(check_context& check, const gpt_table& gpt)
     }
 }
 
+// A valid header's size and revision, which no reader checks but EDK2's
+// newer versions.
+void check_header_fields(check_context& check, const gpt_header& header, gpt_part which)
+{
+    if (header.header_size != gpt_header_bytes) {
+        add(check,
+            {.what = rule::gpt_header_size, .at = at_gpt(which), .value = header.header_size});
+    }
+    if (header.revision != gpt_revision_1_0) {
+        add(check, {.what = rule::gpt_revision, .at = at_gpt(which), .value = header.revision});
+    }
+}
+
 // What only UEFI's layout or a desktop tool minds of the headers.
 void check_layout(check_context& check, const gpt_table& gpt)
 {
@@ -156,16 +173,13 @@ void check_layout(check_context& check, const gpt_table& gpt)
     if (listed == nullptr) {
         return;
     }
-    const place which =
-        at_gpt(gpt.from_backup ? gpt_part::backup_header : gpt_part::primary_header);
-    if (listed->header_size != gpt_header_bytes) {
-        add(check, {.what = rule::gpt_header_size, .at = which, .value = listed->header_size});
-    }
-    if (listed->revision != gpt_revision_1_0) {
-        add(check, {.what = rule::gpt_revision, .at = which, .value = listed->revision});
-    }
+    check_header_fields(check, *listed,
+                        gpt.from_backup ? gpt_part::backup_header : gpt_part::primary_header);
     if (gpt.from_backup) {
         return;
+    }
+    if (gpt.backup.problem == gpt_field::none) {
+        check_header_fields(check, gpt.backup.header, gpt_part::backup_header);
     }
     const gpt_header& primary = gpt.primary.header;
     const sector_range array = array_range(primary, check.disk.sector_size);
@@ -203,6 +217,14 @@ void check_layout(check_context& check, const gpt_table& gpt)
 void check_gpt(check_context& check, const mbr_table& mbr, const gpt_table& gpt)
 {
     check_protective_mbr(check, mbr);
+    // U-Boot's lbaint_t is an unsigned long without CONFIG_SYS_64BIT_LBA:
+    // 32 bits on 32-bit ARM, where the block count wraps.
+    if (check.disk.sectors > 0xffffffffU) {
+        add(check, {.what = rule::gpt_blocks_past_32_bits,
+                    .at = at_disk(),
+                    .value = check.disk.sectors,
+                    .wanted = check.disk.sectors & 0xffffffffU});
+    }
     check_headers(check, gpt);
     check_pieces(check, gpt);
     check_layout(check, gpt);

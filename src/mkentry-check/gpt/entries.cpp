@@ -11,8 +11,10 @@
 
 namespace {
 
-// U-Boot's lookups by name or UUID stop at entry 128.
+// U-Boot's lookups by name or UUID stop at entry 128, at 56 on sunxi
+// (CONFIG_EFI_PARTITION_ENTRIES_NUMBERS).
 constexpr std::uint16_t last_entry_u_boot_finds = 128;
+constexpr std::uint16_t last_entry_sunxi_finds = 56;
 // U-Boot's boot scan looks at partitions 1 to 29.
 constexpr std::uint16_t last_partition_u_boot_scans = 29;
 
@@ -89,6 +91,54 @@ bool guids_apart(const gpt_table& gpt)
 // the pairs are checked one by one.
 bool pairs_apart(const gpt_table& gpt) { return ranges_apart(gpt) && guids_apart(gpt); }
 
+bool is_esp(const gpt_partition& partition)
+{
+    return same_guid(partition.entry.type, efi_system_type);
+}
+
+// What U-Boot's boot scan takes: a partition it scans with the legacy BIOS
+// bootable attribute or the EFI system type.
+bool is_boot_partition(const gpt_partition& partition)
+{
+    return partition.number <= last_partition_u_boot_scans &&
+           ((partition.entry.attributes & attribute_legacy_bootable) != 0 || is_esp(partition));
+}
+
+bool is_hidden(const gpt_partition& partition)
+{
+    return (partition.entry.attributes & attribute_no_block_io) != 0;
+}
+
+// Whether any partition but the one at index, not hidden, is of a kind.
+bool other_visible(const gpt_table& gpt, std::size_t index, bool (*kind)(const gpt_partition&))
+{
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        if (i != index && !is_hidden(gpt.partitions[i]) && kind(gpt.partitions[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Attribute bit 1: EDK2 makes no partition of the entry. UEFI defines it
+// for partitions firmware is to leave alone, which is no fault but on the
+// one partition the firmware or U-Boot's boot scan would boot from.
+void check_hidden(check_context& check, const gpt_table& gpt, std::size_t index)
+{
+    const gpt_partition& partition = gpt.partitions[index];
+    if (!is_hidden(partition)) {
+        return;
+    }
+    const place here = at_gpt_partition(partition.number);
+    if (is_esp(partition) && !other_visible(gpt, index, is_esp)) {
+        add(check, {.what = rule::gpt_hidden_boot, .at = here, .value = 1});
+    } else if (is_boot_partition(partition) && !other_visible(gpt, index, is_boot_partition)) {
+        add(check, {.what = rule::gpt_hidden_boot, .at = here});
+    } else {
+        add(check, {.what = rule::gpt_hidden, .at = here});
+    }
+}
+
 // One entry's rules; apart says no pair of partitions shares anything.
 void check_entry(check_context& check, const gpt_table& gpt, const gpt_header& header,
                  std::size_t index, bool apart)
@@ -119,9 +169,7 @@ void check_entry(check_context& check, const gpt_table& gpt, const gpt_header& h
     if (!apart) {
         check_against_earlier(check, gpt, index);
     }
-    if ((entry.attributes & attribute_no_block_io) != 0) {
-        add(check, {.what = rule::gpt_hidden, .at = here});
-    }
+    check_hidden(check, gpt, index);
     if (is_zero(entry.unique) || same_guid(entry.unique, header.disk_guid)) {
         add(check, {.what = rule::gpt_guid, .at = here});
     }
@@ -130,13 +178,17 @@ void check_entry(check_context& check, const gpt_table& gpt, const gpt_header& h
     }
 }
 
-// What U-Boot's boot scan takes: a partition it scans with the legacy BIOS
-// bootable attribute or the EFI system type.
-bool is_boot_partition(const gpt_partition& partition)
+// One note for the partitions numbered 57 to 128, at the first of them:
+// a full array would otherwise hold 72.
+void check_sunxi_numbers(check_context& check, const gpt_table& gpt)
 {
-    return partition.number <= last_partition_u_boot_scans &&
-           ((partition.entry.attributes & attribute_legacy_bootable) != 0 ||
-            same_guid(partition.entry.type, efi_system_type));
+    for (std::size_t i = 0; i < gpt.count; ++i) {
+        const std::uint16_t number = gpt.partitions[i].number;
+        if (number > last_entry_sunxi_finds && number <= last_entry_u_boot_finds) {
+            add(check, {.what = rule::gpt_entry_past_56, .at = at_gpt_partition(number)});
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -158,9 +210,10 @@ void check_entries(check_context& check, const gpt_table& gpt)
         check_entry(check, gpt, *header, i, apart);
         boot_partition = boot_partition || is_boot_partition(gpt.partitions[i]);
     }
+    check_sunxi_numbers(check, gpt);
     if (gpt.first_number_past_kept != 0) {
         add(check,
-            {.what = rule::gpt_entry_past_128,
+            {.what = rule::gpt_entry_past_255,
              .at = at_gpt_partition(static_cast<std::uint16_t>(gpt.first_number_past_kept))});
     }
     if (!boot_partition) {

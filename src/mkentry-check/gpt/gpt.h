@@ -40,6 +40,7 @@ struct gpt_table {
                                     // sector when the primary is invalid
     bool from_backup = false;       // the partitions listed are the backup's
     bool backup_differs = false;    // the backup, where valid, is not the primary's mirror
+    bool edk2_takes_backup = false; // a backup that breaks Linux's rules passes EDK2's
     std::uint32_t laid_out_for = 0; // the sector size a GPT found elsewhere is laid out for
     std::array<gpt_partition, max_gpt_partitions> partitions; // the first count of them
     std::size_t count = 0;

@@ -52,7 +52,10 @@ void print_field(std::FILE* out, const finding& found)
         std::fputs("an entry count of 0", out);
         break;
     case gpt_field::array_size:
-        std::fprintf(out, "an entry array of %" PRIu64 " bytes, over Linux's 4 MiB", value);
+        std::fprintf(out,
+                     "an entry array of %" PRIu64 " bytes, over the 4 MiB that Linux on amd64 "
+                     "and on arm64 with 4 KiB pages reads (armhf reads up to 8 MiB)",
+                     value);
         break;
     case gpt_field::array_place:
         std::fprintf(out, "its entry array at sector %" PRIu64 " runs past the disk", value);
@@ -94,7 +97,10 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, "the backup GPT header at sector %" PRIu64 ": ", found.sectors.first);
          print_field(out, found);
-         std::fputs(": EDK2 writes a new backup there, Linux warns", out);
+         std::fputs(found.sectors.first == 0
+                        ? ": EDK2 writes a new backup header over the protective MBR at sector "
+                          "0, Linux warns"
+                        : ": EDK2 writes a new backup there, Linux warns", out);
      }},
     {rule::gpt_sector_size, "gpt_sector_size", error_for(every_reader),
      subject::disk,
@@ -131,28 +137,27 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
          print_range(out, found.bounds);
          std::fputs(": EDK2 drops it", out);
      }},
-    {rule::gpt_entry_past_128, "gpt_entry_past_128", error_for(linux_kernel | u_boot),
-     subject::gpt_partition,
-     [](std::FILE* out, const finding& found) {
-         std::fputs(" is numbered past 128: U-Boot finds partitions by name or UUID up to 128 "
-                    "(56 on sunxi)", out);
-         if (found.at.number > 255) {
-             std::fputs(", Linux makes none past 255", out);
-         }
+    {rule::gpt_entry_past_255, "gpt_entry_past_255", error_for(linux_kernel), subject::gpt_partition,
+     [](std::FILE* out, const finding&) {
+         std::fputs(" is numbered past 255: Linux makes no partition past 255, U-Boot finds none "
+                    "past 128 by name or UUID", out);
      }},
-    {rule::hybrid_mismatch, "hybrid_mismatch", error_destroying(), subject::slot,
+    {rule::gpt_hidden_boot, "gpt_hidden_boot", error_for(edk2), subject::gpt_partition,
      [](std::FILE* out, const finding& found) {
-         std::fputs(" (sectors ", out);
-         print_range(out, found.sectors);
-         std::fputs(") of the hybrid MBR is no partition of the GPT: a ROM that reads only the "
-                    "MBR reads other sectors than Linux mounts", out);
+         std::fputs(found.value != 0
+                        ? " has attribute bit 1 (no block I/O protocol) and is the disk's only "
+                          "EFI system partition: EDK2 makes no partition of it, and UEFI "
+                          "firmware boots nothing from the disk"
+                        : " has attribute bit 1 (no block I/O protocol) and is the only "
+                          "partition U-Boot's boot scan takes: EDK2 makes no partition of it",
+                    out);
      }},
-    {rule::hybrid_overlap, "hybrid_overlap", error_for(edk2, loss::data), subject::slot,
+    {rule::gpt_blocks_past_32_bits, "gpt_blocks_past_32_bits", error_for(u_boot), subject::disk,
      [](std::FILE* out, const finding& found) {
-         std::fprintf(out, " overlaps slot %u (sectors ", found.other);
-         print_range(out, found.sectors);
-         std::fputs("): a ROM that reads only the MBR sees overlapping partitions, and EDK2's MBR "
-                    "fallback rejects the whole MBR", out);
+         std::fprintf(out, "the disk has %" PRIu64 " sectors, 2^32 or more: U-Boot built with "
+                      "32-bit block numbers (32-bit ARM, Debian's armhf builds among them) counts "
+                      "%" PRIu64 " and makes no partition of a GPT past them; 64-bit builds read "
+                      "it", found.value, found.wanted);
      }},
     {rule::gpt_backup_differs, "gpt_backup_differs", warning_for(linux_kernel), header_or_array,
      [](std::FILE* out, const finding& found) {
@@ -167,6 +172,18 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
                       "last sector, %" PRIu64 ": Linux warns at every boot and U-Boot's gpt "
                       "verify fails; sgdisk -e moves it to the end",
                       found.sectors.first, found.wanted);
+     }},
+    {rule::gpt_backup_flawed, "gpt_backup_flawed", warning_for(linux_kernel), header_or_array,
+     [](std::FILE* out, const finding& found) {
+         if (found.field == gpt_field::alternate_lba) {
+             print_field(out, found);
+             std::fputs(": Linux warns, EDK2 finds no backup there and writes nothing; "
+                        "sgdisk -e moves the backup to the disk's end", out);
+             return;
+         }
+         std::fprintf(out, "the backup GPT header at sector %" PRIu64 ": ", found.sectors.first);
+         print_field(out, found);
+         std::fputs(": Linux warns, EDK2 takes the backup as it is and writes nothing", out);
      }},
     {rule::ee_size, "ee_size", warning_for(), subject::slot,
      [](std::FILE* out, const finding& found) {
@@ -193,15 +210,30 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
                     "it; every board reader uses the GPT, a ROM that reads only the MBR the other "
                     "entries", out);
      }},
+    {rule::hybrid_mismatch, "hybrid_mismatch", warning_for(), subject::slot,
+     [](std::FILE* out, const finding& found) {
+         std::fputs(" (sectors ", out);
+         print_range(out, found.sectors);
+         std::fputs(") of the hybrid MBR is no partition of the GPT: every board reader uses the "
+                    "GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts",
+                    out);
+     }},
+    {rule::hybrid_overlap, "hybrid_overlap", warning_for(), subject::slot,
+     [](std::FILE* out, const finding& found) {
+         std::fprintf(out, " overlaps slot %u (sectors ", found.other);
+         print_range(out, found.sectors);
+         std::fputs("): every board reader uses the GPT, but a ROM that reads only the MBR sees "
+                    "overlapping partitions", out);
+     }},
     {rule::gpt_array_placement, "gpt_array_placement", warning_for(), header_or_array,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, "the %s (sectors ", structure_name(found.at.structure));
          print_range(out, found.sectors);
          std::fputs(found.at.structure == gpt_part::primary_array
-                        ? ") is not laid out as the UEFI specification lays it out: 16 KiB or "
-                          "more, at sector 2, before the first usable sector"
-                        : ") is not laid out as the UEFI specification lays it out: after the "
-                          "last usable sector, before the backup header", out);
+                        ? ") is not laid out as UEFI lays it out: 16 KiB or more, at "
+                          "sector 2, before the first usable sector"
+                        : ") is not laid out as UEFI lays it out: after the last usable "
+                          "sector, before the backup header", out);
      }},
     {rule::gpt_header_size, "gpt_header_size", warning_for(), header_or_array,
      [](std::FILE* out, const finding& found) {
@@ -218,6 +250,16 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
      [](std::FILE* out, const finding&) {
          std::fputs(" has attribute bit 1 (no block I/O protocol): firmware is asked to ignore "
                     "it, and EDK2 does", out);
+     }},
+    {rule::gpt_entry_past_128, "gpt_entry_past_128", warning_for(u_boot), subject::gpt_partition,
+     [](std::FILE* out, const finding&) {
+         std::fputs(" is numbered past 128: every board reader makes it, but U-Boot finds no "
+                    "partition past 128 by name or UUID (part_get_info_by_name, by_uuid)", out);
+     }},
+    {rule::gpt_entry_past_56, "gpt_entry_past_56", warning_for(), subject::gpt_partition,
+     [](std::FILE* out, const finding&) {
+         std::fputs(" is numbered past 56, as is every partition after it up to 128: U-Boot for "
+                    "Allwinner (sunxi) boards finds none of them by name or UUID", out);
      }},
     {rule::gpt_no_boot_partition, "gpt_no_boot_partition", warning_for(u_boot), subject::disk,
      [](std::FILE* out, const finding&) {

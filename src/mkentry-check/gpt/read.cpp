@@ -142,12 +142,14 @@ bool same_arrays(check_context& check, const gpt_header& one, const gpt_header& 
     return true;
 }
 
+// The sector of the header read last.
+std::array<std::uint8_t, max_sector_size> header_sector;
+
 // Reads the header at a sector and holds it to the readers' rules for the
 // header alone. False when the sector cannot be read.
 bool read_header(check_context& check, std::uint64_t at, const char* what, gpt_header_read& out)
 {
-    static std::array<std::uint8_t, max_sector_size> sector;
-    const std::span<std::uint8_t> bytes(sector.data(), check.disk.sector_size);
+    const std::span<std::uint8_t> bytes(header_sector.data(), check.disk.sector_size);
     out.sector = at;
     if (!read_table_sector(check, at, what, bytes)) {
         return false;
@@ -180,6 +182,45 @@ bool check_array(check_context& check, gpt_table* keep_in, gpt_header_read& read
         }
     }
     return true;
+}
+
+// The CRC of bytes from an offset, read in pieces. False when a piece
+// cannot be read.
+bool crc_of_bytes(check_context& check, std::uint64_t offset, std::uint64_t total,
+                  std::uint32_t& crc)
+{
+    static piece bytes;
+    crc = 0;
+    for (std::uint64_t done = 0; done < total; done += piece_size) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, total - done));
+        if (!read_disk(check, offset + done, "the GPT's backup entries", {bytes.data(), size})) {
+            return false;
+        }
+        crc = crc32(crc, {bytes.data(), size});
+    }
+    return true;
+}
+
+// Whether EDK2 takes the header read last as it is (PartitionValidGptTable):
+// its signature, a CRC over a header size of 1 to the sector's, its own
+// LBA, an entry size of 128 or more and the CRC of its entries, their
+// count times their size; EDK2 checks nothing else. The usable range, an
+// array over 4 MiB and the alternate LBA are Linux's rules alone.
+bool edk2_takes(check_context& check, const gpt_header_read& read)
+{
+    const gpt_header& header = read.header;
+    const std::uint32_t size = check.disk.sector_size;
+    if (header.signature != gpt_signature || header.header_size == 0 || header.header_size > size ||
+        header_crc_of({header_sector.data(), size}, header.header_size) != header.header_crc ||
+        header.my_lba != read.sector || header.entry_size < gpt_entry_bytes) {
+        return false;
+    }
+    const std::uint64_t bytes = array_bytes(header);
+    std::uint32_t crc = 0;
+    return bytes <= max_array_bytes && header.entries_lba < check.disk.sectors &&
+           bytes <= (check.disk.sectors - header.entries_lba) * size &&
+           crc_of_bytes(check, header.entries_lba * size, bytes, crc) && crc == header.entries_crc;
 }
 
 // A header whose entries are listed where it is valid.
@@ -257,8 +298,11 @@ void read_gpt(check_context& check, gpt_table& gpt)
         backup.problem = gpt_field::alternate_lba;
         return;
     }
-    if (!read_header(check, primary.alternate_lba, "the GPT's backup header", backup) ||
-        backup.problem != gpt_field::none) {
+    if (!read_header(check, primary.alternate_lba, "the GPT's backup header", backup)) {
+        return;
+    }
+    if (backup.problem != gpt_field::none) {
+        gpt.edk2_takes_backup = edk2_takes(check, backup);
         return;
     }
     // The backup's array is taken its CRC only where it is not the
