@@ -69,16 +69,44 @@ bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sec
     if (sector >= disk.disk.sectors || !read_bytes(disk, sector * disk.disk.sector_size, whole)) {
         return false;
     }
+    out.sector = sector;
     out.header = decode_header(whole);
     out.bytes = whole;
     return true;
 }
 
+namespace {
+
+struct remembered_header {
+    std::uint64_t sector_plus_one; // 0: none
+    std::uint32_t size;
+    std::uint32_t crc;
+    bool right; // cppcheck-suppress unusedStructMember ; read through find_if
+};
+
+std::array<remembered_header, 2> headers{};
+std::size_t next_header = 0;
+
+} // namespace
+
 bool header_crc_right(const header_sector& read)
 {
     const std::uint32_t size = read.header.header_size;
-    return size != 0 && size <= read.bytes.size() &&
-           header_crc_of(read.bytes, size) == read.header.header_crc;
+    if (size == 0 || size > read.bytes.size()) {
+        return false;
+    }
+    const auto* known =
+        std::find_if(headers.begin(), headers.end(), [&](const remembered_header& one) {
+            return one.sector_plus_one == read.sector + 1 && one.size == size &&
+                   one.crc == read.header.header_crc;
+        });
+    if (known != headers.end()) {
+        return known->right;
+    }
+    const bool right = header_crc_of(read.bytes, size) == read.header.header_crc;
+    headers[next_header] = {read.sector + 1, size, read.header.header_crc, right};
+    next_header = (next_header + 1) % headers.size();
+    return right;
 }
 
 namespace {
@@ -193,6 +221,7 @@ bool read_more_entries(const model_disk& disk, std::size_t wanted)
 
 void forget_reads(const model_disk& disk)
 {
+    headers = {};
     first_table.sector_plus_one = 0;
     for (held_table& held : tables) {
         held.sector_plus_one = 0;

@@ -27,13 +27,15 @@ const sector_bytes* read_table(const model_disk& disk, std::uint64_t sector);
 
 // A GPT header's sector, whole, in a buffer the call's next use reuses.
 struct header_sector {
+    std::uint64_t sector;
     gpt_header header;
     std::span<const std::uint8_t> bytes;
 };
 bool read_header_sector(const model_disk& disk, std::uint64_t sector, header_sector& out);
 
 // Whether the header's CRC, over its header_size bytes, is right; a size
-// of 0 or past the sector is not.
+// of 0 or past the sector is not. Three models take the same two
+// headers' CRCs: each is taken once.
 bool header_crc_right(const header_sector& read);
 
 // Linux takes an array of at most 4 MiB (kmalloc's limit); U-Boot and
