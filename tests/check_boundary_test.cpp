@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "check_rows.h"
+#include "gpt/gpt_rules.h"
 #include "table.h"
 
 namespace {
@@ -336,6 +337,7 @@ const table_case boundary_cases[] = {
     listing(
         gpt_row("gpt_last_usable_one_past_the_disk", 1,
                 {{.what = rule::gpt_primary_invalid,
+                  .other = u_boot_makes_some | edk2_makes_some | grub_makes_some,
                   .sectors = {1, 1},
                   .field = gpt_field::last_usable}},
                 {.partitions = three,
@@ -367,27 +369,33 @@ const table_case boundary_cases[] = {
              .entries_lba = 131040,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 34); }}),
-    gpt_row(
-        "gpt_array_one_sector_past_the_disk", 1,
-        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_place}},
-        {.partitions = three,
-         .entries_lba = 131041,
-         .backup = false,
-         .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 34); }}),
+    gpt_row("gpt_array_one_sector_past_the_disk", 1,
+            {{.what = rule::gpt_primary_invalid,
+              .other = grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::array_place}},
+            {.partitions = three,
+             .entries_lba = 131041,
+             .backup = false,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u64(header, 40, 34); }}),
     // A header size from 92 to the sector's.
-    gpt_row(
-        "gpt_header_of_91_bytes", 1,
-        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_size}},
-        {.partitions = three,
-         .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 91); }}),
+    gpt_row("gpt_header_of_91_bytes", 1,
+            {{.what = rule::gpt_primary_invalid,
+              .other = u_boot_makes_some | edk2_makes_some | grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::header_size}},
+            {.partitions = three,
+             .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 91); }}),
     quoting(gpt_row("gpt_header_of_512_bytes", 0, {{.what = rule::gpt_header_size, .value = 512}},
                     {.partitions = three,
                      .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 512); }})),
-    gpt_row(
-        "gpt_header_of_513_bytes", 1,
-        {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_size}},
-        {.partitions = three,
-         .damage = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 513); }}),
+    gpt_row("gpt_header_of_513_bytes", 1,
+            {{.what = rule::gpt_primary_invalid,
+              .other = u_boot_makes_some | edk2_makes_some | grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::header_size}},
+            {.partitions = three,
+             .damage = [](std::vector<std::uint8_t>& header) { set_u32(header, 12, 513); }}),
 
     // The backup and its own fields.
     gpt_row("gpt_alternate_lba_one_past_the_disk", 0,

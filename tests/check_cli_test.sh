@@ -52,7 +52,7 @@ expect() { # command words, then the status, a line standard output must
     fi
 }
 usage="Usage: mkentry-check [OPTION]... IMAGE"
-past_end="error: slot 1 ends at sector 2048, past the end of the disk (sectors 0-2047)"
+past_end="error: slot 1 ends at sector 2048, past the end of the disk (sectors 0-2047): Linux cuts it at the disk's end, or drops it if it starts past it; EDK2 rejects the whole MBR and makes no partition at all; U-Boot and GRUB make it as written and fail to read its end."
 not_disk="not a disk image (shorter than one 512-byte sector)"
 
 files() {
@@ -69,7 +69,7 @@ files() {
     expect "${check[@]}" bad.img 1 "$past_end" ""
     expect "${check[@]}" -q bad.img 1 "" ""
     expect "${check[@]}" plus100.img 1 "disk: 2048 sectors of 512 bytes" ""
-    expect "${check[@]}" plus100.img 1 "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are not part of the disk, and Raspberry Pi Imager refuses such a file" ""
+    expect "${check[@]}" plus100.img 1 "warning: the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are not part of the disk, and Raspberry Pi Imager refuses such a file." ""
     expect "${check[@]}" --quiet short.img 2 "" "mkentry-check: short.img: $not_disk"
     expect "${check[@]}" 511.img 2 "" "mkentry-check: 511.img: $not_disk"
     # stat says 0 bytes, yet it reads.
@@ -129,9 +129,9 @@ files() {
     expect "${check[@]}" --sector-size 1000 bad.img 2 "" \
         "mkentry-check: --sector-size: '1000' is not 512, 1024, 2048 or 4096"
     expect "${check[@]}" --disk-size 2M --reserve 16-2047 --reserve 2048-2048 bad.img 1 \
-        "error: slot 1 lies over reserved sectors 2048-2048" ""
+        "error: slot 1 lies over reserved sectors 2048-2048: writing it destroys what they hold." ""
     expect "${check[@]}" --reserve 2048-18446744073709551615 bad.img 1 \
-        "error: slot 1 lies over reserved sectors 2048-2048" ""
+        "error: slot 1 lies over reserved sectors 2048-2048: writing it destroys what they hold." ""
     eight=()
     for range in 1-1 2-2 3-3 4-4 5-5 6-6 7-7 8-8; do eight+=(--reserve "$range"); done
     expect "${check[@]}" "${eight[@]}" bad.img 1 "$past_end" ""
@@ -143,7 +143,7 @@ files() {
         "mkentry-check: --reserve: '10' is not FIRST-LAST, sectors with FIRST not above LAST"
     # A warning (identifier 0) fails only with --strict.
     expect "${check[@]}" --strict --disk-size 2M bad.img 1 \
-        "warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440" ""
+        "warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440." ""
     # A clean table passes --strict, its report the same.
     truncate -s 2M clean.img
     put clean.img 440 '\1\0\355\136'
@@ -176,7 +176,7 @@ EOF
     put cut_ebr.img 510 '\125\252'
     put cut_ebr.img $((2048 * 512 + 446)) "$(entry 0 0x83 2048 4096)"
     expect "${check[@]}" --disk-size 4M cut_ebr.img 1 \
-        "error: EBR at sector 2048 (in extended slot 1): no 55 aa signature at byte 510 (found 00 00): every reader ends the chain there" ""
+        "error: EBR at sector 2048 (in extended slot 1): no 55 aa signature at byte 510 (found 00 00): every reader ends the chain there." ""
     python3 - <<'EOF'
 import struct, zlib
 mbr = bytearray(512)
@@ -191,7 +191,7 @@ with open("cut_gpt.img", "wb") as f:
     f.write(mbr + header + bytes(1000 - 512 - len(header)))
 EOF
     expect "${check[@]}" --disk-size 2M cut_gpt.img 1 \
-        "error: the backup GPT header at sector 4095: no EFI PART signature: EDK2 writes a new backup there, Linux warns" ""
+        "error: the backup GPT header at sector 4095: no EFI PART signature: EDK2 writes a new backup there, Linux warns." ""
     expect "${check[@]}" --json bad.img 1 '      "label": "dos",' ""
     expect "${check[@]}" --json -q bad.img 1 "" ""
     # Valid JSON for a name of any bytes.
@@ -223,7 +223,7 @@ EOF
     mkdir -p "$long_dir"
     mv long.img "$long_dir/"
     expect "${check[@]}" "$long_dir/long.img" 1 \
-        "error: EBR at sector 516096 (in extended slot 1): the chain goes on past partition 255 or 256 EBRs, more than Linux reads" ""
+        "error: EBR at sector 516096 (in extended slot 1): the chain goes on past partition 255 or 256 EBRs, more than Linux reads." ""
     "${check[@]}" --json "$long_dir/long.img" >long.json
     if python3 -c 'import json, sys
 report = json.load(open(sys.argv[1]))
@@ -263,10 +263,10 @@ part boot type      first    sectors       last partuuid
    3   00   00          0          0          -
    4   00   00          0          0          -
 reader: EDK2 makes none
-error: slot 2 starts at sector 0, over the partition table itself
-error: slot 1 overlaps slot 2 (sectors 2048-16777215)
-warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size in 32 bits, gets 0 and rejects the table
-warning: slot 2 (sector 0) starts before slot 1 (sector 2048): 7-Zip rejects partitions out of disk order
+error: slot 2 starts at sector 0, over the partition table itself.
+error: slot 1 overlaps slot 2 (sectors 2048-16777215): writing one destroys the other, and EDK2 rejects the whole MBR.
+warning: slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size in 32 bits, gets 0 and rejects the table.
+warning: slot 2 (sector 0) starts before slot 1 (sector 2048): 7-Zip rejects partitions out of disk order.
 EOF
     # A chain of two EBRs in 4096-byte sectors: each EBR is read at its
     # sector's first byte, in the disk's own sector size.
@@ -332,7 +332,7 @@ devices() {
     expect "${check[@]}" 4k.img 0 "disk: 131072 sectors of 512 bytes" ""
     device=$(losetup --read-only --sector-size 4096 --find --show 4k.img) || exit 1
     expect "${check[@]}" "$device" 1 \
-        "error: slot 2 ends at sector 69887, past the end of the disk (sectors 0-16383)" ""
+        "error: slot 2 ends at sector 69887, past the end of the disk (sectors 0-16383): Linux cuts it at the disk's end, or drops it if it starts past it; EDK2 rejects the whole MBR and makes no partition at all; U-Boot and GRUB make it as written and fail to read its end." ""
     expect "${check[@]}" "$device" 1 "disk: 16384 sectors of 4096 bytes" ""
     expect "${check[@]}" --sector-size 512 "$device" 2 "" \
         "mkentry-check: $device: --sector-size 512 was given, but its sectors are 4096 bytes"

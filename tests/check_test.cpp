@@ -27,6 +27,7 @@
 #include "report/report.h"
 #include "rules/message.h"
 #include "check_rows.h"
+#include "gpt/gpt_rules.h"
 #include "table.h"
 
 namespace {
@@ -352,24 +353,37 @@ const table_case table_cases[] = {
     [] {
         table_case row = gpt_row(
             "gpt_primary_crc_wrong", 1,
-            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::header_crc}},
+            {{.what = rule::gpt_primary_invalid,
+              .other = u_boot_makes_some | edk2_makes_some | grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::header_crc}},
             {.partitions = three, .damage = [](std::vector<std::uint8_t>& header) { header[60] ^= 1; }});
         row.listed_past_slots = {{{1, 2048, 32768}, {2, 34816, 32768}, {3, 67584, 63455}}};
         return row;
     }(),
     gpt_row("gpt_primary_entries_crc_wrong", 1,
-            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_crc}},
+            {{.what = rule::gpt_primary_invalid,
+              .other = u_boot_makes_some | edk2_makes_some | grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::array_crc}},
             {.partitions = three, .damaged_entry_byte = 300}),
     [] {
         // Laid out for a 128 MiB card, written to a 64 MiB one.
         table_case row = gpt_row(
             "gpt_image_shorter_than_its_gpt", 1,
-            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::last_usable}},
+            {{.what = rule::gpt_primary_invalid,
+              .other = edk2_makes_some | grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::last_usable}},
             {.partitions = three, .sectors = 262144, .backup = false});
         row.listed_past_slots = std::vector<listed>{};
         return row;
     }(),
-    gpt_row("gpt_entry_size_256", 1, {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::entry_length}},
+    gpt_row("gpt_entry_size_256", 1,
+            {{.what = rule::gpt_primary_invalid,
+              .other = grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::entry_length}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 84, 256); }}),
@@ -378,7 +392,10 @@ const table_case table_cases[] = {
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 0); }}),
     gpt_row("gpt_array_over_4_mib", 1,
-            {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::array_size}},
+            {{.what = rule::gpt_primary_invalid,
+              .other = grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::array_size}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 80, 32769); }}),
@@ -390,7 +407,11 @@ const table_case table_cases[] = {
                  set_u32(header, 72, 0xffffffff);
                  set_u32(header, 76, 0xffffffff);
              }}),
-    gpt_row("gpt_my_lba_wrong", 1, {{.what = rule::gpt_primary_invalid, .sectors = {1, 1}, .field = gpt_field::my_lba}},
+    gpt_row("gpt_my_lba_wrong", 1,
+            {{.what = rule::gpt_primary_invalid,
+              .other = grub_makes_some,
+              .sectors = {1, 1},
+              .field = gpt_field::my_lba}},
             {.partitions = three,
              .backup = false,
              .edit = [](std::vector<std::uint8_t>& header) { set_u32(header, 24, 2); }}),
@@ -571,10 +592,10 @@ part boot type      first    sectors       last partuuid
    3   00   83       1000         24       1023 00000000-03
    4   00   00          0          0          -
 reader: EDK2 makes none
-error: slot 1 overlaps slot 2 (sectors 30720-32767)
-warning: slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)
-warning: slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order
-warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440
+error: slot 1 overlaps slot 2 (sectors 30720-32767): writing one destroys the other, and EDK2 rejects the whole MBR.
+warning: slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048).
+warning: slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order.
+warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440.
 )report");
 }
 
@@ -593,8 +614,8 @@ part boot type      first    sectors       last partuuid               ebr
    5   01   83      67584      30720      98303 5eed0022-05          65536
 reader: U-Boot makes 1 at 2048 size 32768, 3 at 65536 size 65536
 reader: GRUB makes 1 at 2048 size 32768
-error: partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no partition from there on
-error: EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there
+error: partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no further partition.
+error: EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there.
 )report");
 }
 
@@ -650,7 +671,7 @@ TEST(golden, slots_json)
          "destroys": true,
          "sectors": {"first": 30720, "last": 32767},
          "rule": "overlap",
-         "message": "slot 1 overlaps slot 2 (sectors 30720-32767)"
+         "message": "slot 1 overlaps slot 2 (sectors 30720-32767): writing one destroys the other, and EDK2 rejects the whole MBR."
       },
       {
          "severity": "warning",
@@ -658,7 +679,7 @@ TEST(golden, slots_json)
          "readers": [],
          "destroys": false,
          "rule": "unaligned",
-         "message": "slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)"
+         "message": "slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 2048)."
       },
       {
          "severity": "warning",
@@ -666,7 +687,7 @@ TEST(golden, slots_json)
          "readers": [],
          "destroys": false,
          "rule": "out_of_order",
-         "message": "slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order"
+         "message": "slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order."
       },
       {
          "severity": "warning",
@@ -674,7 +695,7 @@ TEST(golden, slots_json)
          "readers": [],
          "destroys": false,
          "rule": "no_disk_identifier",
-         "message": "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440"
+         "message": "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440."
       }
    ]
 }
@@ -729,7 +750,7 @@ TEST(golden, chain_json)
          "readers": ["u-boot", "grub"],
          "destroys": false,
          "rule": "ebr_bad_boot_flag",
-         "message": "partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no partition from there on"
+         "message": "partition 5 (EBR at sector 65536): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the entry, GRUB reads no further partition."
       },
       {
          "severity": "error",
@@ -738,7 +759,7 @@ TEST(golden, chain_json)
          "readers": ["u-boot", "grub"],
          "destroys": false,
          "rule": "logical_size_zero",
-         "message": "EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there"
+         "message": "EBR at sector 98304 (in extended slot 3): entry 1 has type 83 but size 0: Linux makes no partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the chain there."
       }
    ]
 }
@@ -915,9 +936,9 @@ part      first       last    sectors attributes       partuuid                 
       name: root\033
    3      67584     131038      63455 0000000000000000 00000003-0000-0000-0000-0000000000aa 0fc63daf-8483-4772-8e79-3d69d8477de4 Linux filesystem
       name: �x😀\001
-warning: slot 2 holds the ee entry: a protective MBR holds it in slot 1
-warning: the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries
-warning: slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: every board reader uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts
+warning: slot 2 holds the ee entry: a protective MBR holds it in slot 1.
+warning: the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries.
+warning: slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: every board reader uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts.
 )report");
 }
 
@@ -1023,7 +1044,7 @@ TEST(golden, gpt_json)
          "readers": [],
          "destroys": false,
          "rule": "ee_not_first",
-         "message": "slot 2 holds the ee entry: a protective MBR holds it in slot 1"
+         "message": "slot 2 holds the ee entry: a protective MBR holds it in slot 1."
       },
       {
          "severity": "warning",
@@ -1031,7 +1052,7 @@ TEST(golden, gpt_json)
          "readers": [],
          "destroys": false,
          "rule": "hybrid",
-         "message": "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries"
+         "message": "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board reader uses the GPT, a ROM that reads only the MBR the other entries."
       },
       {
          "severity": "warning",
@@ -1040,7 +1061,7 @@ TEST(golden, gpt_json)
          "destroys": false,
          "sectors": {"first": 34816, "last": 64815},
          "rule": "hybrid_mismatch",
-         "message": "slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: every board reader uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts"
+         "message": "slot 3 (sectors 34816-64815) of the hybrid MBR is no partition of the GPT: every board reader uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts."
       }
    ]
 }
@@ -1065,7 +1086,7 @@ TEST(golden, gpt_findings_json)
          "destroys": true,
          "sectors": {"first": 20, "last": 33},
          "rule": "gpt_over_partition",
-         "message": "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition destroys the GPT"
+         "message": "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition destroys the GPT."
       },
       {
          "severity": "error",
@@ -1075,7 +1096,7 @@ TEST(golden, gpt_findings_json)
          "destroys": false,
          "sectors": {"first": 20, "last": 34815},
          "rule": "gpt_entry_outside_usable",
-         "message": "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it"
+         "message": "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it."
       },
       {
          "severity": "warning",
@@ -1084,7 +1105,7 @@ TEST(golden, gpt_findings_json)
          "readers": [],
          "destroys": false,
          "rule": "unaligned",
-         "message": "partition 1 starts at sector 20, not on a 1 MiB boundary (a multiple of 2048)"
+         "message": "partition 1 starts at sector 20, not on a 1 MiB boundary (a multiple of 2048)."
       }
    ]
 }
@@ -1205,247 +1226,292 @@ struct message_case {
 
 const message_case message_cases[] = {
     {"no_signature", rule::no_signature,
-     "no 55 aa signature at byte 510 (found 00 00): readers see no partition table"},
+     "no 55 aa signature at byte 510 (found 00 00): readers see no partition table."},
     {"second_signature_byte_wrong", rule::no_signature,
-     "no 55 aa signature at byte 510 (found 55 00): readers see no partition table"},
+     "no 55 aa signature at byte 510 (found 55 00): readers see no partition table."},
     {"bad_flag_in_an_empty_slot", rule::bad_boot_flag,
-     "slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at all"},
-    {"used_with_size_0", rule::size_zero, "slot 1 has type 83 but size 0"},
+     "slot 4 has boot flag 01, not 00 or 80: Linux and GRUB then read no partition at all."},
+    {"used_with_size_0", rule::size_zero, "slot 1 has type 83 but size 0."},
     {"starts_at_0", rule::starts_at_zero,
-     "slot 1 starts at sector 0, over the partition table itself"},
+     "slot 1 starts at sector 0, over the partition table itself."},
     {"one_sector_past_the_end", rule::past_disk_end,
-     "slot 1 ends at sector 131072, past the end of the disk (sectors 0-131071)"},
+     "slot 1 ends at sector 131072, past the end of the disk (sectors 0-131071): Linux cuts it "
+     "at the disk's end, or drops it if it starts past it; EDK2 rejects the whole MBR and "
+     "makes no partition at all; U-Boot and GRUB make it as written and fail to read its end."},
     {"ends_on_the_last_sector_an_mbr_names", rule::ends_on_last_mbr_sector,
      "slot 1 ends at sector 4294967295, the last an MBR can name: 7-Zip adds first sector and size "
-     "in 32 bits, gets 0 and rejects the table"},
+     "in 32 bits, gets 0 and rejects the table."},
     {"ends_past_it", rule::past_last_mbr_sector,
      "slot 1 ends at sector 4294969343, past sector 4294967295 (2^32 - 1), the last an MBR can "
-     "name: readers with 32-bit sector numbers cannot reach past it"},
+     "name: readers with 32-bit sector numbers cannot reach past it."},
     {"alignment_in_4096_byte_sectors", rule::unaligned,
-     "slot 3 starts at sector 1600, not on a 1 MiB boundary (a multiple of 256)"},
-    {"same_first_sector", rule::overlap, "slot 1 overlaps slot 2 (sectors 2048-4095)"},
+     "slot 3 starts at sector 1600, not on a 1 MiB boundary (a multiple of 256)."},
+    {"same_first_sector", rule::overlap,
+     "slot 1 overlaps slot 2 (sectors 2048-4095): writing one destroys the other, and EDK2 "
+     "rejects the whole MBR."},
     {"slots_over_reserved_ranges", rule::over_reserved,
-     "slot 1 lies over reserved sectors 1024-2047"},
+     "slot 1 lies over reserved sectors 1024-2047: writing it destroys what they hold."},
     {"out_of_order", rule::out_of_order,
      "slot 2 (sector 2048) starts before slot 1 (sector 4096): 7-Zip rejects partitions out of "
-     "disk order"},
+     "disk order."},
     {"order_ignores_type_00", rule::type_zero_used,
-     "slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it"},
+     "slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it."},
     {"ee_entry_without_a_gpt", rule::gpt_primary_invalid,
-     "the primary GPT header at sector 1: no EFI PART signature: Linux makes no partition at all, "
-     "U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 "
-     "on"},
-    {"two_bootable", rule::several_bootable, "slot 2 is marked bootable, and so is slot 1"},
+     "the primary GPT header at sector 1: no EFI PART signature: Linux makes no partition at "
+     "all, U-Boot makes none, EDK2 makes none, GRUB makes none."},
+    {"two_bootable", rule::several_bootable, "slot 2 is marked bootable, and so is slot 1."},
     {"second_ebr_without_signature", rule::ebr_no_signature,
      "EBR at sector 69632 (in extended slot 2): no 55 aa signature at byte 510 (found 55 00): "
-     "every reader ends the chain there"},
+     "every reader ends the chain there."},
     {"link_to_its_own_ebr", rule::chain_loop,
      "partition 5 (EBR at sector 34816): the link points back to the EBR at sector 34816: the "
-     "chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs"},
+     "chain loops; Linux and U-Boot make its partitions again and again, EDK2 hangs."},
     {"logical_written_as_absolute", rule::logical_outside,
      "partition 6 (EBR at sector 69632) lies at sectors 141312-200703, outside the extended "
-     "partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there"},
+     "partition in slot 2 (sectors 34816-131071): EDK2 ends the chain there."},
     {"link_counted_from_its_own_ebr", rule::logical_over_ebr,
      "partition 5 (EBR at sector 34816) lies over the EBR at sector 65536: writing it destroys the "
-     "chain"},
+     "chain."},
     {"link_of_type_83", rule::link_not_extended,
      "partition 5 (EBR at sector 34816): entry 2, the link, has type 83, not 05 or 0f: Linux makes "
-     "it a partition, EDK2 ends the chain there"},
+     "it a partition, EDK2 ends the chain there."},
     {"link_of_size_0", rule::link_size_zero,
-     "partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the chain there"},
+     "partition 5 (EBR at sector 34816): entry 2 is a link of size 0: Linux ends the chain there."},
     {"link_of_type_85", rule::type_85,
      "partition 5 (EBR at sector 34816): the link has type 85: EDK2 follows only 05 and 0f and "
-     "ends the chain there"},
+     "ends the chain there."},
     {"partition_in_entry_3", rule::ebr_extra_entry,
      "partition 6 (EBR at sector 69632): entry 3 is used: EDK2 reads only entry 1, the partition, "
-     "and entry 2, the link"},
+     "and entry 2, the link."},
     {"link_before_the_partition", rule::link_before_partition,
      "partition 5 (EBR at sector 34816): entry 1 is a link (type 05) and entry 2 holds the "
-     "partition: EDK2 follows entry 1 and skips the partition"},
+     "partition: EDK2 follows entry 1 and skips the partition."},
     {"ebr_with_a_link_and_no_partition", rule::ebr_without_partition,
      "EBR at sector 34816 (in extended slot 2): a link but no partition in entry 1: EDK2 ends the "
-     "chain there, before the partitions after it"},
+     "chain there, before the partitions after it."},
     {"logical_of_size_0", rule::logical_size_zero,
      "EBR at sector 34816 (in extended slot 2): entry 1 has type 83 but size 0: Linux makes no "
      "partition of it, U-Boot and GRUB make one and number the rest differently, EDK2 ends the "
-     "chain there"},
+     "chain there."},
     {"logical_of_type_00", rule::logical_type_zero,
      "partition 5 (EBR at sector 34816) has type 00 but size 32768: Linux makes it a partition, "
-     "U-Boot and GRUB do not and number the partitions after it differently"},
+     "U-Boot and GRUB do not and number the partitions after it differently."},
     {"logical_at_its_own_ebr", rule::logical_at_ebr,
      "partition 5 (EBR at sector 34816) starts at its own EBR (first sector 0): its contents "
-     "overwrite the chain"},
+     "overwrite the chain."},
     {"logicals_overlap", rule::link_over_partition,
      "partition 5 (EBR at sector 34816): the link's sectors take in sectors 69632-76863 of the "
-     "partition: EDK2 reads the first EBR as an MBR, rejects it and makes no logical partition"},
+     "partition: EDK2 reads the first EBR as an MBR, rejects it and makes no logical partition."},
     {"bad_boot_flag_in_an_ebr", rule::ebr_bad_boot_flag,
      "partition 5 (EBR at sector 34816): entry 1 has boot flag 01, not 00 or 80: U-Boot skips the "
-     "entry, GRUB reads no partition from there on"},
+     "entry, GRUB reads no further partition."},
     {"two_extended_slots", rule::two_extended,
      "slot 3 is a second extended partition, after slot 2: U-Boot and GRUB follow only the first "
-     "one's chain"},
+     "one's chain."},
     {"first_link_longer_than_the_extended_slot", rule::first_link_past_extended,
      "partition 5 (EBR at sector 34816): the link points to sectors 69632-269631, past the end of "
      "the extended partition in slot 2 (sectors 34816-131071): EDK2 reads the first EBR as an MBR, "
-     "rejects it and makes no logical partition"},
+     "rejects it and makes no logical partition."},
     {"link_outside_the_extended_slot", rule::link_outside,
      "partition 5 (EBR at sector 34816): the link points to sectors 104816-106863, outside the "
-     "extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain there"},
+     "extended partition in slot 2 (sectors 34816-100351): EDK2 ends the chain there."},
     {"link_past_the_disk", rule::link_past_disk_end,
      "partition 5 (EBR at sector 34816): the link points to sector 4295002111, past the end of the "
-     "disk (sectors 0-131071)"},
+     "disk (sectors 0-131071)."},
     {"logicals_out_of_disk_order", rule::out_of_order,
      "partition 6 (EBR at sector 69632) starts at sector 71680, before partition 5 (sector 88064): "
-     "7-Zip rejects partitions out of disk order"},
+     "7-Zip rejects partitions out of disk order."},
     {"chain_longer_than_linux_reads", rule::chain_too_long,
      "EBR at sector 1062912 (in extended slot 2): the chain goes on past partition 255 or 256 "
-     "EBRs, more than Linux reads"},
+     "EBRs, more than Linux reads."},
     {"no_disk_identifier", rule::no_disk_identifier,
      "disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so "
      "/dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's "
-     "root=PARTUUID=00000000-01 still works); write one at byte 440"},
+     "root=PARTUUID=00000000-01 still works); write one at byte 440."},
     {"image_ends_inside_a_sector", rule::partial_sector,
      "the image is 1048676 bytes, not a whole number of 512-byte sectors: its last 100 bytes are "
-     "not part of the disk, and Raspberry Pi Imager refuses such a file"},
+     "not part of the disk, and Raspberry Pi Imager refuses such a file."},
     {"gpt_entry_256_of_256", rule::gpt_entry_past_255,
      "partition 256 is numbered past 255: Linux makes no partition past 255, U-Boot finds none "
      "past "
-     "128 by name or UUID"},
+     "128 by name or UUID."},
     {"gpt_entry_255_of_256", rule::gpt_entry_past_128,
      "partition 255 is numbered past 128: every board reader makes it, but U-Boot finds no "
-     "partition past 128 by name or UUID (part_get_info_by_name, by_uuid)"},
+     "partition past 128 by name or UUID (part_get_info_by_name, by_uuid)."},
     {"gpt_entry_57", rule::gpt_entry_past_56,
      "partition 57 is numbered past 56, as is every partition after it up to 128: U-Boot for "
-     "Allwinner (sunxi) boards finds none of them by name or UUID"},
+     "Allwinner (sunxi) boards finds none of them by name or UUID."},
     {"signature_bytes_swapped", rule::no_signature,
-     "no 55 aa signature at byte 510 (found aa 55): readers see no partition table"},
+     "no 55 aa signature at byte 510 (found aa 55): readers see no partition table."},
     {"minix_subpartition_unaligned", rule::unaligned,
-     "partition 5 starts at sector 4097, not on a 1 MiB boundary (a multiple of 2048)"},
+     "partition 5 starts at sector 4097, not on a 1 MiB boundary (a multiple of 2048)."},
     {"minix_subpartitions", rule::minix_subpartitions,
      "slot 1 (type 81) starts with a Minix subpartition table: Linux makes partitions of it from "
      "partition 5 on, GRUB the same ones as nested partitions, U-Boot none, and EDK2 reads it as "
-     "an MBR of the slot's own, counted from the slot's first sector"},
+     "an MBR of the slot's own, counted from the slot's first sector."},
     {"gpt_ee_of_another_size", rule::ee_size,
      "slot 1, the protective entry, has size 100000, not 131071 (the disk's sectors but the first) "
-     "or 4294967295"},
+     "or 4294967295."},
     {"gpt_ee_not_at_sector_1", rule::ee_not_at_sector_1,
      "slot 1 has type ee but starts at sector 2, not 1: Linux and EDK2 read no GPT, U-Boot makes "
-     "the ee entry DOS partition 1 over the disk"},
+     "the ee entry DOS partition 1 over the disk."},
     {"gpt_ee_in_slot_2", rule::ee_not_first,
-     "slot 2 holds the ee entry: a protective MBR holds it in slot 1"},
-    {"gpt_two_ee_entries", rule::ee_not_first, "slot 2 is a second ee entry, after slot 1"},
+     "slot 2 holds the ee entry: a protective MBR holds it in slot 1."},
+    {"gpt_two_ee_entries", rule::ee_not_first, "slot 2 is a second ee entry, after slot 1."},
     {"gpt_ee_bootable", rule::ee_boot_flag,
-     "slot 1, the ee entry, has boot flag 80, not 00: EDK2 before 2021 ignores the disk"},
+     "slot 1, the ee entry, has boot flag 80, not 00: EDK2 before 2021 ignores the disk."},
     {"gpt_primary_entries_crc_wrong", rule::gpt_primary_invalid,
-     "the primary GPT header at sector 1: the entry array's CRC is wrong: Linux makes no partition "
-     "at all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors "
-     "1 and 2 on"},
+     "the primary GPT header at sector 1: the entry array's CRC is wrong: Linux makes no "
+     "partition at all, U-Boot makes its partitions, EDK2 takes the backup and writes a new "
+     "primary header and entry array over sectors 1-33, GRUB checks no CRC and makes 3 "
+     "partitions of the broken entries."},
     {"gpt_image_shorter_than_its_gpt", rule::gpt_primary_invalid,
-     "the primary GPT header at sector 1: last usable sector 262110 past the disk's last, 131071 "
-     "(an image shorter than its GPT says): Linux makes no partition at all, U-Boot boots the "
-     "backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 on"},
+     "the primary GPT header at sector 1: last usable sector 262110 past the disk's last, "
+     "131071 (an image shorter than its GPT says): Linux makes no partition at all, U-Boot "
+     "makes none, EDK2 makes its partitions, GRUB makes the primary's partitions."},
     {"gpt_entry_size_256", rule::gpt_primary_invalid,
      "the primary GPT header at sector 1: entry size 256, not 128: Linux makes no partition at "
-     "all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 "
-     "and 2 on"},
+     "all, U-Boot makes none, EDK2 makes none, GRUB makes the primary's partitions."},
     {"gpt_no_entries", rule::gpt_primary_invalid,
-     "the primary GPT header at sector 1: an entry count of 0: Linux makes no partition at all, "
-     "U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 and 2 "
-     "on"},
+     "the primary GPT header at sector 1: an entry count of 0: Linux makes no partition at "
+     "all, U-Boot makes none, EDK2 makes none, GRUB makes none."},
     {"gpt_array_over_4_mib", rule::gpt_primary_invalid,
      "the primary GPT header at sector 1: an entry array of 4194432 bytes, over the 4 MiB that "
-     "Linux on amd64 and on arm64 with 4 KiB pages reads (armhf reads up to 8 MiB): "
-     "Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the backup and writes a "
-     "new primary over sectors 1 and 2 on"},
+     "Linux on amd64 and on arm64 with 4 KiB pages reads (armhf reads up to 8 MiB): Linux "
+     "makes no partition at all, U-Boot makes none, EDK2 makes none, GRUB makes the primary's "
+     "partitions."},
     {"gpt_array_lba_past_the_disk", rule::gpt_primary_invalid,
-     "the primary GPT header at sector 1: its entry array at sector 18446744073709551615 runs past "
-     "the disk: Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the backup "
-     "and writes a new primary over sectors 1 and 2 on"},
+     "the primary GPT header at sector 1: its entry array at sector 18446744073709551615 runs "
+     "past the disk: Linux makes no partition at all, U-Boot makes none, EDK2 makes none, GRUB "
+     "makes none."},
     {"gpt_my_lba_wrong", rule::gpt_primary_invalid,
      "the primary GPT header at sector 1: its own LBA is 2, not 1: Linux makes no partition at "
-     "all, U-Boot boots the backup, EDK2 takes the backup and writes a new primary over sectors 1 "
-     "and 2 on"},
+     "all, U-Boot makes none, EDK2 makes none, GRUB makes the primary's partitions."},
     {"gpt_without_a_backup", rule::gpt_backup_invalid,
      "the backup GPT header at sector 131071: no EFI PART signature: EDK2 writes a new backup "
-     "there, Linux warns"},
+     "there, Linux warns."},
     {"gpt_alternate_lba_past_the_disk", rule::gpt_backup_flawed,
      "the primary's alternate LBA, 200000, lies past the disk's last sector, 131071: Linux warns, "
-     "EDK2 finds no backup there and writes nothing; sgdisk -e moves the backup to the disk's end"},
+     "EDK2 finds no backup there and writes nothing; sgdisk -e moves the backup to the disk's "
+     "end."},
     {"gpt_backup_of_another_disk", rule::gpt_backup_differs,
      "the backup GPT header at sector 131071 is valid but not the primary's mirror: a reader that "
-     "falls back to it boots another table; Linux warns"},
+     "falls back to it boots another table; Linux warns."},
     {"gpt_backup_not_at_the_end", rule::gpt_backup_not_at_end,
      "the backup GPT header is at sector 131071, not at the disk's last sector, 262143: Linux "
-     "warns at every boot and U-Boot's gpt verify fails; sgdisk -e moves it to the end"},
+     "warns at every boot and U-Boot's gpt verify fails; sgdisk -e moves it to the end."},
     {"gpt_of_4096_byte_sectors", rule::gpt_sector_size,
      "the GPT is laid out for 4096-byte sectors (its header at byte 4096), not for the disk's 512: "
-     "Linux, U-Boot and EDK2 find no GPT; --sector-size 4096 reads it"},
+     "Linux, U-Boot and EDK2 find no GPT; --sector-size 4096 reads it."},
     {"gpt_partition_over_the_array", rule::gpt_over_partition,
      "the primary GPT entry array shares sectors 20-33 with partition 1: writing the partition "
-     "destroys the GPT"},
+     "destroys the GPT."},
     {"gpt_partition_over_the_array", rule::gpt_entry_outside_usable,
-     "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it"},
+     "partition 1 (sectors 20-34815) lies outside the usable sectors 34-131038: EDK2 drops it."},
     {"gpt_array_over_a_reserved_loader", rule::over_reserved,
-     "the primary GPT entry array lies over reserved sectors 16-33"},
+     "the primary GPT entry array lies over reserved sectors 16-33: writing it destroys what "
+     "they hold."},
     {"gpt_entry_ends_before_it_starts", rule::gpt_entry_reversed,
      "partition 2 starts at sector 70000, after its last, 69999: EDK2 drops it, Linux and U-Boot "
-     "make a partition that wraps around"},
+     "make a partition that wraps around."},
     {"gpt_entry_130_of_256", rule::gpt_entry_past_128,
      "partition 130 is numbered past 128: every board reader makes it, but U-Boot finds no "
-     "partition past 128 by name or UUID (part_get_info_by_name, by_uuid)"},
+     "partition past 128 by name or UUID (part_get_info_by_name, by_uuid)."},
     {"gpt_entry_300_of_512", rule::gpt_entry_past_255,
      "partition 300 is numbered past 255: Linux makes no partition past 255, U-Boot finds none "
      "past "
-     "128 by name or UUID"},
+     "128 by name or UUID."},
     {"gpt_only_esp_hidden", rule::gpt_hidden_boot,
      "partition 1 has attribute bit 1 (no block I/O protocol) and is the disk's only EFI system "
-     "partition: EDK2 makes no partition of it, and UEFI firmware boots nothing from the disk"},
+     "partition: EDK2 makes no partition of it, and UEFI firmware boots nothing from the disk."},
     {"gpt_only_boot_scan_partition_hidden", rule::gpt_hidden_boot,
      "partition 1 has attribute bit 1 (no block I/O protocol) and is the only partition U-Boot's "
-     "boot scan takes: EDK2 makes no partition of it"},
+     "boot scan takes: EDK2 makes no partition of it."},
     {"gpt_alternate_lba_0", rule::gpt_backup_invalid,
      "the backup GPT header at sector 0: no EFI PART signature: EDK2 writes a new backup header "
-     "over the protective MBR at sector 0, Linux warns"},
+     "over the protective MBR at sector 0, Linux warns."},
     {"gpt_backup_header_of_91_bytes", rule::gpt_backup_flawed,
      "the backup GPT header at sector 131071: header size 91, not 92 to the sector size: Linux "
-     "warns, EDK2 takes the backup as it is and writes nothing"},
+     "warns, EDK2 takes the backup as it is and writes nothing."},
     {"gpt_disk_of_2_to_the_32_sectors", rule::gpt_blocks_past_32_bits,
      "the disk has 4294967296 sectors, 2^32 or more: U-Boot built with 32-bit block numbers "
      "(32-bit "
      "ARM, Debian's armhf builds among them) counts 0 and makes no partition of a GPT past them; "
-     "64-bit builds read it"},
+     "64-bit builds read it."},
     {"gpt_hidden_partition", rule::gpt_hidden,
      "partition 2 has attribute bit 1 (no block I/O protocol): firmware is asked to ignore it, and "
-     "EDK2 does"},
+     "EDK2 does."},
     {"gpt_no_partition_for_the_boot_scan", rule::gpt_no_boot_partition,
      "no partition numbered 1 to 29 has attribute bit 2 (legacy BIOS bootable) or the EFI system "
-     "type: U-Boot's boot scan finds none"},
+     "type: U-Boot's boot scan finds none."},
     {"gpt_unique_guid_twice", rule::gpt_guid,
-     "partition 2 has the unique GUID of partition 1: PARTUUID= finds the wrong one"},
+     "partition 2 has the unique GUID of partition 1: PARTUUID= finds the wrong one."},
     {"gpt_header_of_96_bytes", rule::gpt_header_size,
-     "the primary GPT header's size is 96, not 92"},
+     "the primary GPT header's size is 96, not 92."},
     {"gpt_revision_2", rule::gpt_revision,
      "the primary GPT header's revision is 00020000, not 1.0 (00010000): EDK2 from 2026 rejects it "
-     "and rewrites the disk"},
+     "and rewrites the disk."},
     {"gpt_array_at_1_mib", rule::gpt_array_placement,
      "the primary GPT entry array (sectors 2048-2079) is not laid out as UEFI lays it out: 16 KiB "
-     "or more, at sector 2, before the first usable sector"},
+     "or more, at sector 2, before the first usable sector."},
     {"hybrid", rule::hybrid,
      "the MBR is a hybrid, the ee entry and other partitions: no standard defines it; every board "
-     "reader uses the GPT, a ROM that reads only the MBR the other entries"},
+     "reader uses the GPT, a ROM that reads only the MBR the other entries."},
     {"hybrid_entry_not_in_the_gpt", rule::hybrid_mismatch,
      "slot 1 (sectors 2048-34814) of the hybrid MBR is no partition of the GPT: every board reader "
-     "uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts"},
+     "uses the GPT, but a ROM that reads only the MBR reads other sectors than Linux mounts."},
     {"hybrid_entries_overlap", rule::hybrid_overlap,
      "slot 1 overlaps slot 3 (sectors 34816-40000): every board reader uses the GPT, but a ROM "
-     "that "
-     "reads only the MBR sees overlapping partitions"},
+     "that reads only the MBR sees overlapping partitions."},
     {"stale_gpt", rule::stale_gpt,
      "a valid GPT header at sector 1 behind an MBR without an ee entry: every board reads the MBR, "
-     "while sgdisk refuses the disk and 7-Zip reads the GPT"},
+     "while sgdisk refuses the disk and 7-Zip reads the GPT."},
 };
 
 void PrintTo(const message_case& row, std::ostream* out) { *out << row.row; }
+
+// Every rule's message, about each subject it can be about and, for a GPT
+// header, each field it can name, is a whole sentence: it ends in a full
+// stop, after a word that ends one.
+TEST(messages, are_whole_sentences)
+{
+    const std::array<std::string, 22> dangling = {
+        "a",   "an", "and", "as", "at",   "but", "by",    "for",  "from", "in",   "into",
+        "its", "of", "on",  "or", "over", "the", "their", "then", "to",   "with", "where"};
+    const std::array<subject, 6> kinds = {subject::disk,          subject::slot,
+                                          subject::logical,       subject::ebr,
+                                          subject::gpt_structure, subject::gpt_partition};
+    for (std::size_t table = 0; table < rule_tables; ++table) {
+        for (const rule_info& row : rows_of(table)) {
+            for (const subject kind : kinds) {
+                if (!includes(row.about, kind)) {
+                    continue;
+                }
+                for (auto field = static_cast<int>(gpt_field::none);
+                     field <= static_cast<int>(gpt_field::alternate_lba); ++field) {
+                    const finding found = {.what = row.what,
+                                           .at = {kind, 5, 34816, 2, 0, gpt_part::primary_array},
+                                           .other = 3,
+                                           .sectors = {2048, 4095},
+                                           .bounds = {0, 131071},
+                                           .value = 7,
+                                           .wanted = 8,
+                                           .field = static_cast<gpt_field>(field)};
+                    const std::string text =
+                        printed([&](std::FILE* out) { print_message(out, found); });
+                    ASSERT_GE(text.size(), 2U) << row.name;
+                    EXPECT_EQ(text.back(), '.') << row.name << ": " << text;
+                    const std::size_t space = text.find_last_of(" (", text.size() - 2);
+                    const std::string last = text.substr(space + 1, text.size() - space - 2);
+                    EXPECT_EQ(std::find(dangling.begin(), dangling.end(), last), dangling.end())
+                        << row.name << ": " << text;
+                    EXPECT_EQ(text.find_first_of(",:;", text.size() - 2), std::string::npos)
+                        << row.name << ": " << text;
+                }
+            }
+        }
+    }
+}
 
 class messages : public testing::TestWithParam<message_case> {};
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "disk/cache.h"
+#include "gpt/gpt_rules.h"
 #include "readers/as_written.h"
 #include "table.h"
 
@@ -48,6 +49,42 @@ void check_gpt_disk(checked_table& table)
     }
 }
 
+bool makes_some(const reader_view& view)
+{
+    return view.scheme == reader_scheme::gpt && view.count != 0;
+}
+
+// An invalid primary's finding says what the readers then make, as their
+// models make it: whether U-Boot and EDK2 make partitions, what EDK2
+// writes, and how many GRUB makes of a broken array's entries.
+void quote_the_models(checked_table& table)
+{
+    finding_list& findings = table.check.findings;
+    for (std::size_t i = 0; i < findings.count; ++i) {
+        finding& found = findings.kept[i];
+        if (found.what != rule::gpt_primary_invalid) {
+            continue;
+        }
+        const reader_view& edk2 = view_of(table.readers, board::edk2);
+        const reader_view& grub = view_of(table.readers, board::grub);
+        if (makes_some(view_of(table.readers, board::u_boot))) {
+            found.other |= u_boot_makes_some;
+        }
+        if (makes_some(edk2)) {
+            found.other |= edk2_makes_some;
+        }
+        if (makes_some(grub)) {
+            found.other |= grub_makes_some;
+        }
+        if (edk2.write_count != 0) {
+            found.bounds = edk2.writes[0].sectors;
+        }
+        if (found.field == gpt_field::array_crc) {
+            found.value = makes_some(grub) ? grub.count + grub.not_kept : 0;
+        }
+    }
+}
+
 // The CRC of an array the checks took, for the models to take as read.
 known_crc known_of(const gpt_header_read& read)
 {
@@ -85,6 +122,7 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
                                   &sector,
                                   {known_of(table.gpt.primary), known_of(table.gpt.backup)}};
         read_as_each(model, table.readers);
+        quote_the_models(table);
         table.differing = differing_readers(table);
     }
     return table;

@@ -4,6 +4,7 @@
 // The rules of a GPT's two headers and their arrays, as Linux, U-Boot,
 // EDK2 and GRUB read them, and what makes EDK2 write.
 #include "gpt/gpt.h"
+#include "gpt/gpt_rules.h"
 
 namespace {
 
@@ -66,8 +67,12 @@ void check_headers(check_context& check, const gpt_table& gpt)
                     .value = gpt.laid_out_for,
                     .wanted = check.disk.sector_size});
     } else if (primary.problem != gpt_field::none) {
-        add(check, invalid_header(check, primary, rule::gpt_primary_invalid,
-                                  gpt_part::primary_header, primary.header));
+        finding found = invalid_header(check, primary, rule::gpt_primary_invalid,
+                                       gpt_part::primary_header, primary.header);
+        if (primary.problem == gpt_field::array_crc && !gpt.primary_holds_entries) {
+            found.other = array_holds_no_entries;
+        }
+        add(check, found);
     } else if (gpt.backup.problem != gpt_field::none) {
         // EDK2 writes a new backup where it finds none it takes, on the
         // disk: at an alternate LBA past it, it writes nothing.

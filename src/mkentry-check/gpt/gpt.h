@@ -36,12 +36,13 @@ inline constexpr std::size_t max_gpt_partitions = 255;
 
 struct gpt_table {
     gpt_header_read primary;
-    gpt_header_read backup;         // at the primary's alternate LBA, or at the disk's last
-                                    // sector when the primary is invalid
-    bool from_backup = false;       // the partitions listed are the backup's
-    bool backup_differs = false;    // the backup, where valid, is not the primary's mirror
-    bool edk2_takes_backup = false; // a backup that breaks Linux's rules passes EDK2's
-    std::uint32_t laid_out_for = 0; // the sector size a GPT found elsewhere is laid out for
+    gpt_header_read backup;            // at the primary's alternate LBA, or at the disk's last
+                                       // sector when the primary is invalid
+    bool from_backup = false;          // the partitions listed are the backup's
+    bool backup_differs = false;       // the backup, where valid, is not the primary's mirror
+    bool edk2_takes_backup = false;    // a backup that breaks Linux's rules passes EDK2's
+    bool primary_holds_entries = true; // an array whose CRC is wrong holds an entry in range
+    std::uint32_t laid_out_for = 0;    // the sector size a GPT found elsewhere is laid out for
     std::array<gpt_partition, max_gpt_partitions> partitions; // the first count of them
     std::size_t count = 0;
     std::uint32_t first_number_past_kept = 0; // a used entry past 255, if any

@@ -74,6 +74,41 @@ void print_field(std::FILE* out, const finding& found)
     }
 }
 
+// What each reader makes of a disk whose primary is invalid, as the
+// models made it.
+void print_primary_outcome(std::FILE* out, const finding& found)
+{
+    std::fputs(": Linux makes no partition at all", out);
+    std::fputs((found.other & u_boot_makes_some) != 0 ? ", U-Boot makes its partitions"
+                                                      : ", U-Boot makes none",
+               out);
+    if (!is_empty(found.bounds)) {
+        std::fputs(", EDK2 takes the backup and writes a new primary header and entry array over "
+                   "sectors ",
+                   out);
+        print_range(out, found.bounds);
+    } else {
+        std::fputs((found.other & edk2_makes_some) != 0 ? ", EDK2 makes its partitions"
+                                                        : ", EDK2 makes none",
+                   out);
+    }
+    if (found.field == gpt_field::array_crc) {
+        std::fprintf(out,
+                     ", GRUB checks no CRC and makes %" PRIu64 " partitions of the broken "
+                     "entries",
+                     found.value);
+    } else {
+        std::fputs((found.other & grub_makes_some) != 0 ? ", GRUB makes the primary's partitions"
+                                                        : ", GRUB makes none",
+                   out);
+    }
+    if ((found.other & array_holds_no_entries) != 0) {
+        std::fputs("; no entry of the array lies in the usable sectors: something other than "
+                   "GPT entries was written over them",
+                   out);
+    }
+}
+
 } // namespace
 
 // clang-format off
@@ -90,8 +125,7 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
      [](std::FILE* out, const finding& found) {
          std::fputs("the primary GPT header at sector 1: ", out);
          print_field(out, found);
-         std::fputs(": Linux makes no partition at all, U-Boot boots the backup, EDK2 takes the "
-                    "backup and writes a new primary over sectors 1 and 2 on", out);
+         print_primary_outcome(out, found);
      }},
     {rule::gpt_backup_invalid, "gpt_backup_invalid", error_for(edk2), header_or_array,
      [](std::FILE* out, const finding& found) {
@@ -269,7 +303,7 @@ constexpr std::array<rule_info, gpt_rule_count> gpt_rules = {{
     {rule::gpt_guid, "gpt_guid", warning_for(), header_or_array | subject::gpt_partition,
      [](std::FILE* out, const finding& found) {
          if (found.at.kind == subject::gpt_structure) {
-             std::fprintf(out, "the %s's disk GUID is zero: the disk has no name to be found by",
+             std::fprintf(out, "the %s's disk GUID is zero: nothing finds the disk by its GUID",
                           structure_name(found.at.structure));
          } else if (found.other != 0) {
              std::fprintf(out, " has the unique GUID of partition %u: PARTUUID= finds the wrong "

@@ -84,6 +84,20 @@ void keep(gpt_table& gpt, std::uint64_t index, std::span<const std::uint8_t> byt
     }
 }
 
+// Whether any entry kept lies in the header's usable range, first to
+// last: an array overwritten by a loader holds none.
+bool any_in_range(const gpt_table& gpt, const gpt_header& header)
+{
+    return std::any_of(gpt.partitions.begin(),
+                       gpt.partitions.begin() + static_cast<std::ptrdiff_t>(gpt.count),
+                       [&header](const gpt_partition& partition) {
+                           const gpt_entry& entry = partition.entry;
+                           return entry.first_lba >= header.first_usable &&
+                                  entry.first_lba <= entry.last_lba &&
+                                  entry.last_lba <= header.last_usable;
+                       });
+}
+
 // Reads a valid header's array and takes its CRC, keeping its used entries
 // when asked; a run of zero entries is passed at once. False when a piece
 // cannot be read.
@@ -177,6 +191,7 @@ bool check_array(check_context& check, gpt_table* keep_in, gpt_header_read& read
     if (crc != read.header.entries_crc) {
         read.problem = gpt_field::array_crc;
         if (keep_in != nullptr) {
+            keep_in->primary_holds_entries = any_in_range(*keep_in, read.header);
             keep_in->count = 0;
             keep_in->first_number_past_kept = 0;
         }

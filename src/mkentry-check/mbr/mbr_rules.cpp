@@ -91,7 +91,7 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
     {rule::ebr_bad_boot_flag, "ebr_bad_boot_flag", error_for(u_boot | grub), in_chain,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, ": entry %u has boot flag %02" PRIx64 ", not 00 or 80: U-Boot skips "
-                      "the entry, GRUB reads no partition from there on", found.at.entry,
+                      "the entry, GRUB reads no further partition", found.at.entry,
                       found.value);
      }},
     {rule::chain_loop, "chain_loop", error_for(every_reader), in_chain,

@@ -37,6 +37,7 @@ void print_message(std::FILE* out, const finding& found)
 {
     print_subject(out, found.at);
     info(found.what).message.print(out, found);
+    std::fputs(".", out); // a sentence, in text and in JSON
 }
 
 void print_part(std::FILE* out, std::uint16_t number, bool in_gpt)

@@ -11,7 +11,7 @@
 
 // A finding's message, without its severity or a line feed: what it is
 // about first ("slot 2", "partition 5 (EBR at sector 34816)"), then its
-// rule's message.
+// rule's message, then a full stop.
 void print_message(std::FILE* out, const finding& found);
 
 // "slot 2", or "partition 5": Linux's number past the slots, and every

@@ -14,11 +14,29 @@ constexpr subject any_partition = subject::slot | subject::logical | subject::gp
 } // namespace
 
 constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
-    // Linux drops or cuts it, and EDK2 rejects the whole MBR.
     {rule::past_disk_end, "past_disk_end", error_for(every_reader), any_partition,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, " ends at sector %" PRIu64, found.sectors.last);
          print_past_disk(out, found.bounds);
+         switch (found.at.kind) {
+         case subject::slot:
+             std::fputs(": Linux cuts it at the disk's end, or drops it if it starts past it; "
+                        "EDK2 rejects the whole MBR and makes no partition at all; U-Boot and "
+                        "GRUB make it as written and fail to read its end",
+                        out);
+             break;
+         case subject::logical:
+             std::fputs(": Linux cuts it at the disk's end, or drops it if it starts past it; "
+                        "EDK2 makes no logical partition from it on; U-Boot and GRUB make it as "
+                        "written and fail to read its end",
+                        out);
+             break;
+         default:
+             std::fputs(": Linux and EDK2 drop it; U-Boot and GRUB make it as written and fail "
+                        "to read its end",
+                        out);
+             break;
+         }
      }},
     {rule::overlap, "overlap", error_destroying(every_reader), any_partition,
      [](std::FILE* out, const finding& found) {
@@ -26,7 +44,17 @@ constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
          print_part(out, found.other, found.at.kind == subject::gpt_partition);
          std::fputs(" (sectors ", out);
          print_range(out, found.sectors);
-         std::fputs(")", out);
+         switch (found.at.kind) {
+         case subject::slot:
+             std::fputs("): writing one destroys the other, and EDK2 rejects the whole MBR", out);
+             break;
+         case subject::gpt_partition:
+             std::fputs("): writing one destroys the other, and EDK2 makes neither", out);
+             break;
+         default:
+             std::fputs("): writing one destroys the other", out);
+             break;
+         }
      }},
     {rule::over_reserved, "over_reserved", error_destroying(),
      any_partition | subject::gpt_structure,
@@ -36,6 +64,7 @@ constexpr std::array<rule_info, shared_rule_count> shared_rules = {{
          }
          std::fputs(" lies over reserved sectors ", out);
          print_range(out, found.sectors);
+         std::fputs(": writing it destroys what they hold", out);
      }},
     {rule::unaligned, "unaligned", warning_for(), any_partition,
      [](std::FILE* out, const finding& found) {
