@@ -1255,7 +1255,8 @@ const message_case message_cases[] = {
      "slot 2 (sector 2048) starts before slot 1 (sector 4096): 7-Zip rejects partitions out of "
      "disk order."},
     {"order_ignores_type_00", rule::type_zero_used,
-     "slot 1 has type 00 but size 2048: Linux uses it, UEFI ignores it."},
+     "slot 1 has type 00 but size 2048: Linux makes it a partition, U-Boot, EDK2 and GRUB skip "
+     "it."},
     {"ee_entry_without_a_gpt", rule::gpt_primary_invalid,
      "the primary GPT header at sector 1: no EFI PART signature: Linux makes no partition at "
      "all, U-Boot makes none, EDK2 makes none, GRUB makes none."},

@@ -210,8 +210,8 @@ constexpr std::array<rule_info, mbr_rule_count> mbr_rules = {{
      }},
     {rule::type_zero_used, "type_zero_used", warning_for(linux_kernel | edk2), subject::slot,
      [](std::FILE* out, const finding& found) {
-         std::fprintf(out, " has type 00 but size %" PRIu64 ": Linux uses it, UEFI ignores it",
-                      found.value);
+         std::fprintf(out, " has type 00 but size %" PRIu64 ": Linux makes it a partition, U-Boot, "
+                      "EDK2 and GRUB skip it", found.value);
      }},
     {rule::no_disk_identifier, "no_disk_identifier", warning_for(), subject::disk,
      [](std::FILE* out, const finding&) {
