@@ -40,6 +40,15 @@ const table_case table_cases[] = {
      {}},
     {"last_sector_is_the_disks", {{0, 0x83, 2048, 129024}}, disk, 0, {}},
     {"no_signature", {{0, 0x83, 2048, 2048}}, disk, 1, {{rule::no_signature, 0, 0, 0}}, {0, 0}},
+    // A file that is no disk image, its "slots" the bytes of an EFI binary:
+    // overlapping, past the disk, with bad boot flags, and none of them
+    // held to a partition's rules.
+    {"not_a_disk_image",
+     {{0x4d, 0x5a, 0x90, 0x300000}, {0x03, 0x00, 0x04, 0xffff}, {0xb8, 0x40, 2048, 0x400000}},
+     disk,
+     1,
+     {{rule::no_signature}},
+     {0x0e, 0x1f}},
     {"second_signature_byte_wrong",
      {{0, 0x83, 2048, 2048}},
      disk,
@@ -493,6 +502,12 @@ const table_case table_cases[] = {
     gpt_row("hybrid_entry_not_in_the_gpt", 0,
             {{rule::ee_not_first, 2}, {rule::hybrid}, {rule::hybrid_mismatch, 1, 0, 0, {2048, 34814}}}, {three},
             {{0x80, 0x0c, 2048, 32767}, {0, 0xee, 1, 2047}}),
+    // The slot mirrors a GPT partition that starts off the 1 MiB grid:
+    // unaligned once, for the slot.
+    gpt_row("hybrid_entry_unaligned", 0,
+            {{rule::unaligned, 1}, {rule::ee_not_first, 2}, {rule::hybrid}},
+            {.partitions = {{esp, 2049, 34815, attribute_legacy_bootable, "boot"}}},
+            {{0x80, 0x0c, 2049, 32767}, {0, 0xee, 1, 2047}}),
     gpt_row("hybrid_entries_overlap", 0,
             {{rule::hybrid_overlap, 1, 0, 3, {34816, 40000}},
              {rule::ee_not_first, 2},
@@ -597,6 +612,61 @@ warning: slot 3 starts at sector 1000, not on a 1 MiB boundary (a multiple of 20
 warning: slot 3 (sector 1000) starts before slot 2 (sector 30720): 7-Zip rejects partitions out of disk order.
 warning: disk identifier is 00000000: libblkid then gives no partition a PARTUUID, so /dev/disk/by-partuuid/ and PARTUUID= in fstab find nothing (the kernel's root=PARTUUID=00000000-01 still works); write one at byte 440.
 )report");
+}
+
+// No slot of a first sector without 55 aa is listed as a partition, as
+// sfdisk lists none.
+TEST(golden, not_a_disk_image)
+{
+    const checked_table table = check_row(row_named("not_a_disk_image"));
+    EXPECT_EQ(printed([&](std::FILE* out) { print_report(out, table, size_source::image); }),
+              R"report(disk: 131072 sectors of 512 bytes
+disk identifier: 5eed0001
+part boot type      first    sectors       last partuuid
+reader: Linux makes none
+reader: U-Boot makes none
+reader: EDK2 makes none
+reader: GRUB makes none
+error: no 55 aa signature at byte 510 (found 0e 1f): readers see no partition table.
+)report");
+    const std::string json =
+        printed([&](std::FILE* out) { print_json(out, table, "/dev/mmcblk0"); });
+    EXPECT_NE(json.find(R"("sectorsize": 512,
+      "partitions": []
+   })"),
+              std::string::npos)
+        << json;
+}
+
+// The keys sfdisk --json adds where a disk differs from the usual: its
+// alignment on a disk of at most 4 MiB, one sector either side, and the
+// length of a GPT array of other than 128 entries.
+TEST(golden, sfdisk_keys)
+{
+    struct key_case {
+        table_case row;
+        const char* after_unit; // what follows "unit": "sectors",
+    };
+    const key_case rows[] = {
+        {{"4_mib", {{0, 0x83, 64, 1000}}, {8192}, 0, {}}, R"(      "grain": "512",
+      "sectorsize": 512,)"},
+        {{"4_mib_and_a_sector", {{0, 0x83, 64, 1000}}, {8193}, 0, {}},
+         R"(      "sectorsize": 512,)"},
+        {gpt_row("gpt_of_56_entries", 0, {}, {.partitions = three, .entry_count = 56}),
+         R"(      "firstlba": 16,
+      "lastlba": 131056,
+      "table-length": "56",
+      "sectorsize": 512,)"},
+        {gpt_row("gpt_of_128_entries", 0, {}, {.partitions = three}), R"(      "firstlba": 34,
+      "lastlba": 131038,
+      "sectorsize": 512,)"},
+    };
+    for (const key_case& key : rows) {
+        const std::string json =
+            printed([&](std::FILE* out) { print_json(out, check_row(key.row), "disk.img"); });
+        const std::string want = std::string("\"unit\": \"sectors\",\n") + key.after_unit + "\n";
+        EXPECT_NE(json.find(want), std::string::npos) << key.row.name << "\n" << json;
+    }
 }
 
 TEST(golden, chain_text)

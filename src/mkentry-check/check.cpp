@@ -25,17 +25,23 @@ disk_format format_of(const mbr_table& mbr)
 void check_mbr_disk(checked_table& table)
 {
     check_context& check = table.check;
-    check_slots(check, table.mbr, mbr_role::whole_table);
-    // Without 55 aa nothing reads the slots, so no chain is walked either.
+    // Without 55 aa no reader reads the slots, which are then bytes of
+    // whatever the disk holds (a file that is no disk image): one error,
+    // and no slot is held to a partition's rules.
     if (has_signature(table.mbr)) {
+        check_slots(check, table.mbr, mbr_role::whole_table);
         check_chains(check, table.mbr);
         check_minix(check, table.mbr);
         check_logicals(check, table.mbr);
+    } else {
+        check_signature(check, table.mbr);
     }
     if (check.failure.reason == nullptr) {
         check_stale_gpt(check);
     }
-    check_identifier(check, table.mbr);
+    if (has_signature(table.mbr)) {
+        check_identifier(check, table.mbr);
+    }
 }
 
 void check_gpt_disk(checked_table& table)

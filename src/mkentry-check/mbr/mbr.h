@@ -68,6 +68,8 @@ void read_mbr(mbr_table& mbr, const sector_bytes& sector);
 
 // Checks the signature and the four slots, in their role.
 void check_slots(check_context& check, const mbr_table& mbr, mbr_role role);
+// The 55 aa signature alone, on a first sector no reader reads without it.
+void check_signature(check_context& check, const mbr_table& mbr);
 
 // A disk identifier, once a slot is used; a GPT names its disk by the GUID
 // in its header.

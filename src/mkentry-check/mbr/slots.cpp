@@ -126,15 +126,20 @@ void read_mbr(mbr_table& mbr, const sector_bytes& sector)
     mbr.signature = {sector[signature_offset], sector[signature_offset + 1]};
 }
 
-void check_slots(check_context& check, const mbr_table& mbr, mbr_role role)
+void check_signature(check_context& check, const mbr_table& mbr)
 {
     if (!has_signature(mbr)) {
-        // Nothing reads the slots, so no chain is walked either; EDK2
-        // still reads a GPT.
         add(check, {.what = rule::no_signature,
                     .at = at_disk(),
                     .value = std::uint64_t{mbr.signature[0]} << 8 | mbr.signature[1]});
     }
+}
+
+void check_slots(check_context& check, const mbr_table& mbr, mbr_role role)
+{
+    // Beside a GPT, which EDK2 reads whatever the MBR's signature, the
+    // slots are checked without one too.
+    check_signature(check, mbr);
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         check_slot(check, mbr.slots[slot - 1], slot, role);
         if (is_used(mbr.slots[slot - 1])) {

@@ -278,7 +278,12 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
     if (header != nullptr) {
         std::fprintf(out, "      \"firstlba\": %" PRIu64 ",\n      \"lastlba\": %" PRIu64 ",\n",
                      header->first_usable, header->last_usable);
+        // As sfdisk says it, a string: only of an array of other than 128.
+        if (header->entry_count != 128) {
+            std::fprintf(out, "      \"table-length\": \"%" PRIu32 "\",\n", header->entry_count);
+        }
     }
+    put_json_grain(out, table.check.disk);
     std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
                  table.check.disk.sector_size);
     row_text rows;

@@ -92,7 +92,7 @@ void print_json_finding(std::FILE* out, const checked_table& table, const findin
 void print_json(std::FILE* out, const checked_table& table, std::string_view device)
 {
     if (table.format == disk_format::mbr) {
-        print_mbr_json_table(out, table.mbr, table.check.disk.sector_size, device);
+        print_mbr_json_table(out, table.mbr, table.check.disk, device);
     } else {
         print_gpt_json_table(out, table, device);
         if (is_hybrid(table.mbr)) {

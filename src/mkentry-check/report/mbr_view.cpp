@@ -105,7 +105,8 @@ void print_mbr_table(std::FILE* out, const mbr_table& mbr)
         mbr.logical_count == 0
             ? "\npart boot type      first    sectors       last partuuid\n"
             : "\npart boot type      first    sectors       last partuuid               ebr\n");
-    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+    // Without 55 aa the slots are no partitions, and are not listed.
+    for (std::uint8_t slot = 1; slot <= slot_count && has_signature(mbr); ++slot) {
         put_row(rows, partuuid_prefix, slot_view(mbr, slot));
     }
     for (std::size_t i = 0; i < mbr.logical_count; ++i) {
@@ -152,7 +153,15 @@ void print_hybrid_json(std::FILE* out, const mbr_table& mbr)
 
 // Laid out as sfdisk --json lays out its own, so that what reads one reads
 // the other.
-void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, std::uint32_t sector_size,
+void put_json_grain(std::FILE* out, const disk_geometry& disk)
+{
+    constexpr std::uint64_t small_disk_bytes = std::uint64_t{4} << 20;
+    if (disk.sectors <= small_disk_bytes / disk.sector_size) {
+        std::fprintf(out, "      \"grain\": \"%" PRIu32 "\",\n", disk.sector_size);
+    }
+}
+
+void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, const disk_geometry& disk,
                           std::string_view device)
 {
     std::fprintf(out,
@@ -160,12 +169,12 @@ void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, std::uint32_t se
                  "\"0x%08" PRIx32 "\",\n      \"device\": \"",
                  mbr.identifier);
     put_json_chars(out, device);
-    std::fprintf(out,
-                 "\",\n      \"unit\": \"sectors\",\n      \"sectorsize\": %" PRIu32
-                 ",\n      \"partitions\": [",
-                 sector_size);
+    std::fputs("\",\n      \"unit\": \"sectors\",\n", out);
+    put_json_grain(out, disk);
+    std::fprintf(out, "      \"sectorsize\": %" PRIu32 ",\n      \"partitions\": [",
+                 disk.sector_size);
     bool first = true;
-    for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
+    for (std::uint8_t slot = 1; slot <= slot_count && has_signature(mbr); ++slot) {
         if (is_used(mbr.slots[slot - 1])) {
             print_json_partition(out, mbr, device, slot_view(mbr, slot), first);
             first = false;

@@ -19,8 +19,11 @@ constexpr const char* partition_infix(std::string_view device)
 
 // An MBR disk's slots and the partitions past them.
 void print_mbr_table(std::FILE* out, const mbr_table& mbr);
-void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, std::uint32_t sector_size,
+void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, const disk_geometry& disk,
                           std::string_view device);
+// sfdisk's "grain", its alignment in bytes, where not 1 MiB: on a disk of
+// at most 4 MiB, one sector.
+void put_json_grain(std::FILE* out, const disk_geometry& disk);
 
 // A hybrid MBR's entries: what a ROM that reads only the MBR reads.
 void print_hybrid_table(std::FILE* out, const mbr_table& mbr);

@@ -32,6 +32,14 @@ void add(finding_list& list, const finding& found)
     }
 }
 
+bool said_unaligned(const finding_list& findings, std::uint64_t first)
+{
+    const auto end = findings.kept.begin() + static_cast<std::ptrdiff_t>(findings.count);
+    return std::any_of(findings.kept.begin(), end, [first](const finding& found) {
+        return found.what == rule::unaligned && found.value == first;
+    });
+}
+
 bool read_disk(check_context& check, std::uint64_t offset, const char* what,
                std::span<std::uint8_t> out)
 {

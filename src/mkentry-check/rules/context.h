@@ -62,10 +62,15 @@ inline void check_reserved(check_context& check, const place& where, const secto
     }
 }
 
+// Whether a partition starting at a sector was already found unaligned.
+bool said_unaligned(const finding_list& findings, std::uint64_t first);
+
 inline void check_alignment(check_context& check, const place& where, std::uint64_t first)
 {
     const std::uint64_t per_mib = mib / check.disk.sector_size;
-    if (first % per_mib != 0) {
+    // A hybrid MBR's slot and the GPT partition it mirrors start on one
+    // sector, which is said once.
+    if (first % per_mib != 0 && !said_unaligned(check.findings, first)) {
         add(check, {.what = rule::unaligned, .at = where, .value = first, .wanted = per_mib});
     }
 }
