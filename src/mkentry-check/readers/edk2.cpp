@@ -105,6 +105,13 @@ void mark_overlaps(std::span<used_entry> used)
     }
 }
 
+void make_unless_dropped(reader_view& view, const used_entry& entry)
+{
+    if (!entry.out_of_range && !entry.overlap && !entry.os_specific) {
+        make(view, {entry.index + 1, 0, entry.first, entry.last - entry.first + 1});
+    }
+}
+
 // PartitionCheckGptEntry, then a partition of each entry neither out of
 // the usable range, overlapping another, nor OS-specific.
 void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_header& header)
@@ -112,6 +119,8 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
     static std::array<used_entry, max_used_entries> used;
     std::size_t count = 0;
     bool in_order = true;
+    const std::size_t made_before = view.count;
+    const std::size_t not_kept_before = view.not_kept;
     const std::uint64_t base = header.entries_lba * disk.disk.sector_size;
     const auto entries = read_entries(disk, base, header.entry_size, header.entry_count);
     for (std::size_t i = 0; i < entries.size() && count < used.size(); ++i) {
@@ -124,7 +133,7 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
             entry.first_lba > header.last_usable || entry.last_lba < header.first_usable ||
             entry.last_lba > header.last_usable;
         // Entries one after another, each ending before the next starts:
-        // no two overlap, and the pairs need not be compared.
+        // no two overlap, and each is made at once.
         in_order = in_order && entry.first_lba <= entry.last_lba &&
                    (count == 0 || entry.first_lba > used[count - 1].last);
         used[count++] = {static_cast<std::uint32_t>(i),
@@ -133,15 +142,19 @@ void make_gpt_partitions(const model_disk& disk, reader_view& view, const gpt_he
                          out,
                          (entry.attributes & attribute_os_specific) != 0,
                          false};
-    }
-    if (!in_order) {
-        mark_overlaps({used.data(), count});
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const used_entry& entry = used[i];
-        if (!entry.out_of_range && !entry.overlap && !entry.os_specific) {
-            make(view, {entry.index + 1, 0, entry.first, entry.last - entry.first + 1});
+        if (in_order) {
+            make_unless_dropped(view, used[count - 1]);
         }
+    }
+    if (in_order) {
+        return;
+    }
+    // Out of order: what was made is made again, once every pair is compared.
+    view.count = made_before;
+    view.not_kept = not_kept_before;
+    mark_overlaps({used.data(), count});
+    for (std::size_t i = 0; i < count; ++i) {
+        make_unless_dropped(view, used[i]);
     }
 }
 
