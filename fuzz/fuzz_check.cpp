@@ -131,7 +131,10 @@ std::size_t table_lines(const checked_table& table)
     std::size_t lines = 1 + static_cast<std::size_t>(std::popcount(table.differing));
     const bool gpt_disk = table.format == disk_format::gpt;
     if (!gpt_disk || is_hybrid(table.mbr)) {
-        lines += 2 + slot_count + table.mbr.logical_count; // identifier, header, rows
+        // The identifier, the header, and the rows: no slot of an MBR
+        // without 55 aa.
+        const bool slots_listed = gpt_disk || has_signature(table.mbr);
+        lines += 2 + (slots_listed ? slot_count : 0) + table.mbr.logical_count;
     }
     if (!gpt_disk) {
         return lines;
