@@ -25,11 +25,15 @@ disk_format format_of(const mbr_table& mbr)
 void check_mbr_disk(checked_table& table)
 {
     check_context& check = table.check;
+    // An isohybrid ISO's MBR lies in the volume's system area, the
+    // volume's first 32 KiB.
+    read_iso(check, table.iso);
+    const std::uint8_t holder = isohybrid_slot(table.mbr, table.iso, check.disk.sector_size);
     // Without 55 aa no reader reads the slots, which are then bytes of
     // whatever the disk holds (a file that is no disk image): one error,
     // and no slot is held to a partition's rules.
     if (has_signature(table.mbr)) {
-        check_slots(check, table.mbr, mbr_role::whole_table);
+        check_slots(check, table.mbr, mbr_role::whole_table, holder);
         check_chains(check, table.mbr);
         check_minix(check, table.mbr);
         check_logicals(check, table.mbr);
@@ -42,6 +46,7 @@ void check_mbr_disk(checked_table& table)
     if (has_signature(table.mbr)) {
         check_identifier(check, table.mbr);
     }
+    check_iso(check, table.iso, holder);
 }
 
 void check_gpt_disk(checked_table& table)
@@ -126,7 +131,8 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
         const model_disk model = {disk,
                                   table.check.reader,
                                   &sector,
-                                  {known_of(table.gpt.primary), known_of(table.gpt.backup)}};
+                                  {known_of(table.gpt.primary), known_of(table.gpt.backup)},
+                                  &table.iso};
         read_as_each(model, table.readers);
         quote_the_models(table);
         table.differing = differing_readers(table);

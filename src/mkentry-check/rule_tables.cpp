@@ -6,6 +6,7 @@
 #include <span>
 
 #include "gpt/gpt_rules.h"
+#include "iso/iso_rules.h"
 #include "mbr/mbr_rules.h"
 #include "rules/shared_rules.h"
 
@@ -16,6 +17,7 @@ const std::array<std::span<const rule_info>, rule_tables> tables = {
     shared_rules,
     mbr_rules,
     gpt_rules,
+    iso_rules,
 };
 
 } // namespace

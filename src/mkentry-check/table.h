@@ -8,6 +8,7 @@
 #include <span>
 
 #include "gpt/gpt.h"
+#include "iso/iso.h"
 #include "mbr/mbr.h"
 #include "readers/readers.h"
 #include "rules/context.h"
@@ -23,6 +24,7 @@ struct checked_table {
     check_context check;
     mbr_table mbr;
     gpt_table gpt;
+    iso_volume iso;         // an MBR disk's ISO 9660 volume and El Torito catalog
     reader_views readers;   // what each board reader makes of the disk
     unsigned differing = 0; // the readers (as rules name them) that do not make it as written
 };

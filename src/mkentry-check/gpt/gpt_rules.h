@@ -8,7 +8,7 @@
 
 #include "rules/rules.h"
 
-inline constexpr std::size_t gpt_rule_count = rules_between(first_gpt_rule, rule::end);
+inline constexpr std::size_t gpt_rule_count = rules_between(first_gpt_rule, first_iso_rule);
 extern const std::array<rule_info, gpt_rule_count> gpt_rules;
 
 // What the readers make of a disk whose primary GPT is invalid, as a

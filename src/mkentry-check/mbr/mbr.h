@@ -66,8 +66,12 @@ constexpr sector_range sectors_of(const partition_entry& slot)
 // in place: the table is large, and copied it would cost a memcpy.
 void read_mbr(mbr_table& mbr, const sector_bytes& sector);
 
-// Checks the signature and the four slots, in their role.
-void check_slots(check_context& check, const mbr_table& mbr, mbr_role role);
+// Checks the signature and the four slots, in their role. holder is the
+// slot from sector 0 that holds an ISO 9660 volume and the other slots, as
+// isohybrid writes it (0: none): it neither starts at 0 nor overlaps them
+// as an error, since the MBR lives in the volume's system area.
+void check_slots(check_context& check, const mbr_table& mbr, mbr_role role,
+                 std::uint8_t holder = 0);
 // The 55 aa signature alone, on a first sector no reader reads without it.
 void check_signature(check_context& check, const mbr_table& mbr);
 

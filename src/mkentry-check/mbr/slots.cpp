@@ -17,7 +17,7 @@ constexpr std::uint64_t mbr_sector_count = std::uint64_t{1} << 32;
 bool is_protective(const partition_entry& entry) { return entry.part_type == ee_type; }
 
 void check_slot(check_context& check, const partition_entry& entry, std::uint8_t slot,
-                mbr_role role)
+                mbr_role role, std::uint8_t holder)
 {
     if (is_protective(entry)) {
         return;
@@ -36,7 +36,7 @@ void check_slot(check_context& check, const partition_entry& entry, std::uint8_t
     if (entry.lba_size == 0) {
         add(check, {.what = rule::size_zero, .at = here, .value = entry.part_type});
     }
-    if (entry.lba_begin == 0) {
+    if (entry.lba_begin == 0 && slot != holder) {
         add(check, {.what = rule::starts_at_zero, .at = here});
     }
     check_past_disk_end(check, here, sectors_of(entry));
@@ -54,14 +54,19 @@ void check_slot(check_context& check, const partition_entry& entry, std::uint8_t
 }
 
 // Beside a GPT the ee entry may cover the others; two others that overlap
-// are what a ROM that reads only the MBR sees.
-void check_overlaps(check_context& check, const mbr_table& mbr, std::uint8_t slot, mbr_role role)
+// are what a ROM that reads only the MBR sees. Only Linux makes a slot of
+// type 00, so one that overlaps another is no error: U-Boot, EDK2 and
+// GRUB skip it; nor is the isohybrid holder over the slots it holds.
+void check_overlaps(check_context& check, const mbr_table& mbr, std::uint8_t slot, mbr_role role,
+                    std::uint8_t holder)
 {
     const rule what = role == mbr_role::beside_gpt ? rule::hybrid_overlap : rule::overlap;
     const partition_entry& entry = mbr.slots[slot - 1];
     for (std::uint8_t other = 1; other < slot; ++other) {
         const partition_entry& earlier = mbr.slots[other - 1];
-        if (!is_protective(entry) && !is_protective(earlier)) {
+        const bool skipped =
+            entry.part_type == 0 || earlier.part_type == 0 || slot == holder || other == holder;
+        if (!is_protective(entry) && !is_protective(earlier) && !skipped) {
             check_overlap(check, what, at_slot(other), sectors_of(earlier), slot,
                           sectors_of(entry));
         }
@@ -135,15 +140,15 @@ void check_signature(check_context& check, const mbr_table& mbr)
     }
 }
 
-void check_slots(check_context& check, const mbr_table& mbr, mbr_role role)
+void check_slots(check_context& check, const mbr_table& mbr, mbr_role role, std::uint8_t holder)
 {
     // Beside a GPT, which EDK2 reads whatever the MBR's signature, the
     // slots are checked without one too.
     check_signature(check, mbr);
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
-        check_slot(check, mbr.slots[slot - 1], slot, role);
+        check_slot(check, mbr.slots[slot - 1], slot, role, holder);
         if (is_used(mbr.slots[slot - 1])) {
-            check_overlaps(check, mbr, slot, role);
+            check_overlaps(check, mbr, slot, role, holder);
             if (role == mbr_role::whole_table) {
                 check_order(check, mbr, slot);
             }

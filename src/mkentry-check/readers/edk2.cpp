@@ -2,14 +2,15 @@
 // SPDX-License-Identifier: MIT
 
 // EDK2 2022.11's PartitionDxe, as OVMF runs it: Partition.c tries Gpt.c,
-// then ElTorito.c, then Mbr.c, and runs them again on every partition it
-// makes, which is how an extended partition's first EBR becomes a table
-// of its own (2.1, 2.2). That second pass is modelled on the MBR's
-// extended partitions only (EDK2 runs it on every partition, and finds a
-// table in any whose first sector passes for an MBR); El Torito is not
-// modelled yet.
+// then Udf.c, which reads ElTorito.c's boot images first, then Mbr.c, and
+// runs them again on every partition it makes, which is how an extended
+// partition's first EBR becomes a table of its own (2.1, 2.2). That second
+// pass is modelled on the MBR's extended partitions only (EDK2 runs it on
+// every partition, and finds a table in any whose first sector passes for
+// an MBR); a UDF file system is not looked for.
 #include <algorithm>
 
+#include "iso/iso.h"
 #include "readers/access.h"
 
 namespace {
@@ -308,6 +309,21 @@ void mbr_routine(const model_disk& disk, reader_view& view, const sector_bytes& 
     }
 }
 
+// ElTorito.c, from the catalog as the checks read it the same way: a
+// partition of each boot image, numbered by its boot entry, and no MBR.
+bool el_torito_routine(const model_disk& disk, reader_view& view)
+{
+    if (disk.iso == nullptr || !edk2_reads_el_torito(*disk.iso, disk.disk.sector_size)) {
+        return false;
+    }
+    view.scheme = reader_scheme::cdrom;
+    for (std::size_t i = 0; i < disk.iso->image_count; ++i) {
+        const boot_image& image = disk.iso->images[i];
+        make(view, {image.entry, 0, image.as_edk2.first, size_of(image.as_edk2)});
+    }
+    return true;
+}
+
 } // namespace
 
 void read_as_edk2(const model_disk& disk, reader_view& view)
@@ -316,7 +332,7 @@ void read_as_edk2(const model_disk& disk, reader_view& view)
     if (first == nullptr) {
         return;
     }
-    if (!gpt_routine(disk, view, *first)) {
+    if (!gpt_routine(disk, view, *first) && !el_torito_routine(disk, view)) {
         mbr_routine(disk, view, *first);
     }
     if (view.count == 0 && view.fails == reader_fails::none) {

@@ -18,6 +18,8 @@
 #include "disk/reader.h"
 #include "partition_table.h"
 
+struct iso_volume;
+
 // The board readers modelled, in the order the reports name them.
 enum class board : std::uint8_t { linux_kernel, u_boot, edk2, grub };
 inline constexpr std::size_t board_count = 4;
@@ -76,6 +78,7 @@ struct model_disk {
     sector_reader reader;
     const sector_bytes* first;        // the first 512 bytes, as the checks read them
     std::array<known_crc, 2> known{}; // the primary's array and the backup's
+    const iso_volume* iso = nullptr;  // the El Torito catalog as the checks read it, if any
 };
 
 // Each model, and all four: the partitions of a view are in the order the

@@ -46,7 +46,8 @@ void print_numbers(std::FILE* out, std::uint16_t number, std::uint16_t other)
 // past them under "slots", a GPT's partitions under "gpt_partitions".
 void print_json_partitions(std::FILE* out, const finding& found)
 {
-    const std::uint16_t number = found.at.kind == subject::ebr ? 0 : found.at.number;
+    const bool no_slot = found.at.kind == subject::ebr || found.at.kind == subject::boot_image;
+    const std::uint16_t number = no_slot ? 0 : found.at.number;
     if (names_gpt_partitions(found)) {
         std::fputs("[],\n         \"gpt_partitions\": ", out);
     }
@@ -93,6 +94,7 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
 {
     if (table.format == disk_format::mbr) {
         print_mbr_json_table(out, table.mbr, table.check.disk, device);
+        print_iso_json(out, table.iso);
     } else {
         print_gpt_json_table(out, table, device);
         if (is_hybrid(table.mbr)) {

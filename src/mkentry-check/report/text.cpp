@@ -24,6 +24,7 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
     // only the MBR.
     if (table.format == disk_format::mbr) {
         print_mbr_table(out, table.mbr);
+        print_iso_text(out, table.iso);
     } else {
         if (is_hybrid(table.mbr)) {
             print_hybrid_table(out, table.mbr);

@@ -29,6 +29,10 @@ void put_json_grain(std::FILE* out, const disk_geometry& disk);
 void print_hybrid_table(std::FILE* out, const mbr_table& mbr);
 void print_hybrid_json(std::FILE* out, const mbr_table& mbr);
 
+// An MBR disk's ISO 9660 volume and its El Torito boot images, if any.
+void print_iso_text(std::FILE* out, const iso_volume& iso);
+void print_iso_json(std::FILE* out, const iso_volume& iso);
+
 // A GPT disk's headers and partitions.
 void print_gpt_table(std::FILE* out, const checked_table& table);
 void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device);

@@ -29,6 +29,9 @@ void print_subject(std::FILE* out, const place& at)
         std::fprintf(out, "EBR at sector %" PRIu64 " (in extended slot %u)", at.ebr,
                      at.extended_slot);
         break;
+    case subject::boot_image:
+        std::fprintf(out, "El Torito boot image %u", at.number);
+        break;
     case subject::disk:
     case subject::gpt_structure:
         break;

@@ -86,6 +86,11 @@ enum class rule : std::uint8_t {
     gpt_no_boot_partition,
     gpt_guid,
     stale_gpt,
+    // iso/iso_rules.cpp: an ISO 9660 volume and its El Torito boot catalog
+    boot_image_past_disk_end,
+    el_torito_catalog_bad,
+    isohybrid,
+    el_torito_boot,
     end,
 };
 
@@ -93,6 +98,7 @@ enum class rule : std::uint8_t {
 // the next one's first.
 inline constexpr rule first_mbr_rule = rule::no_signature;
 inline constexpr rule first_gpt_rule = rule::ee_not_at_sector_1;
+inline constexpr rule first_iso_rule = rule::boot_image_past_disk_end;
 
 constexpr std::size_t rules_between(rule first, rule end)
 {
@@ -120,6 +126,7 @@ enum class subject : std::uint8_t {
     ebr = 8,            // an EBR of which Linux makes no partition
     gpt_structure = 16, // a GPT header or entry array
     gpt_partition = 32, // a GPT entry
+    boot_image = 64,    // an El Torito boot image
 };
 
 constexpr subject operator|(subject one, subject other)
@@ -212,6 +219,6 @@ const rule_info& info(rule what);
 
 // Every row, for the manual's list and the tests.
 std::span<const rule_info> rows_of(std::size_t table);
-inline constexpr std::size_t rule_tables = 3;
+inline constexpr std::size_t rule_tables = 4;
 
 inline bool is_error(rule what) { return info(what).level.level == severity::error; }
