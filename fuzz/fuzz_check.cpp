@@ -137,7 +137,8 @@ std::size_t table_lines(const checked_table& table)
         lines += 2 + (slots_listed ? slot_count : 0) + table.mbr.logical_count;
     }
     if (!gpt_disk) {
-        return lines;
+        // An ISO 9660 volume's line, and one for each boot image.
+        return lines + (table.iso.present ? 1 + table.iso.image_count : 0);
     }
     const bool valid = table.gpt.primary.problem == gpt_field::none || table.gpt.from_backup;
     lines += valid ? 5 : 1; // label; disk GUID, usable range, arrays, header
