@@ -29,6 +29,7 @@ struct catalog_record {
 struct iso_bytes {
     std::uint32_t volume_blocks = 983; // as xorriso wrote the test ISO
     std::uint32_t catalog_block = 33;
+    std::uint32_t path_table_block = 23; // U-Boot reads the descriptors up to it
     std::vector<catalog_record> records = {
         {0x88, 0, 754, 4}, {0x91, 0xef, 0, 1}, {0x88, 0, 34, 2880}};
     std::uint8_t checksum_change = 0; // added to the validation entry after its checksum
@@ -51,6 +52,7 @@ std::vector<patch> iso_image(const iso_bytes& iso)
     std::vector<patch> patches;
     std::vector<std::uint8_t> primary = descriptor(1);
     put_le(primary, 80, iso.volume_blocks, 4);
+    put_le(primary, 140, iso.path_table_block, 4);
     patches.push_back({32768, primary});
     std::vector<std::uint8_t> boot_record = descriptor(0);
     std::copy_n("EL TORITO SPECIFICATION", 23, boot_record.begin() + 7);
@@ -295,12 +297,14 @@ const table_case& iso_row_named(std::string_view name)
                          [&](const table_case& row) { return row.name == name; });
 }
 
-// EDK2's partitions: "entry@start+size", as its ElTorito.c sizes them
-// (the count four times over on 512-byte sectors).
-std::string edk2_view(const table_case& row)
+// A reader's partitions: "number@start+size". EDK2 numbers the boot
+// images by their boot entry and sizes them as its ElTorito.c does (the
+// count four times over on 512-byte sectors); U-Boot numbers them from 1
+// in 2048-byte blocks (the count a quarter over, in blocks).
+std::string reader_view_of(const table_case& row, board which = board::edk2)
 {
     const checked_table checked = check_row(row);
-    const reader_view& view = view_of(checked.readers, board::edk2);
+    const reader_view& view = view_of(checked.readers, which);
     std::string text = view.scheme == reader_scheme::cdrom ? "cdrom" : "other";
     std::array<char, 64> part{};
     for (std::size_t i = 0; i < view.count; ++i) {
@@ -316,13 +320,17 @@ std::string edk2_view(const table_case& row)
 struct view_case {
     const char* row;
     const char* edk2;
+    const char* u_boot = "other 1@0+4096"; // the DOS slot of the holder
 };
 
 const view_case view_cases[] = {
-    {"isohybrid_uefi", "cdrom 0@3016+16 1@136+11520"},
+    {"isohybrid_uefi", "cdrom 0@3016+16 1@136+11520", "other 2@136+2880"},
     {"count_1_to_the_volumes_end", "cdrom 0@3016+16 1@136+3796"},
     {"count_0_block_past_the_volume", "cdrom 0@3016+16 1@4000+17179869116"},
-    {"plain_iso", "cdrom 0@3016+16 1@136+11520"},
+    {"plain_iso", "cdrom 0@3016+16 1@136+11520", "cdrom 1@3016+4 2@136+2880"},
+    // U-Boot lists bootable entries until one that is not: record 3 is
+    // empty here, so the image in record 15 is not listed.
+    {"uefi_image_in_record_15", "cdrom 0@3016+16 1@136+11520", "other 1@0+4096"},
     {"catalog_checksum_wrong", "other 1@0+4096"},
 };
 
@@ -330,17 +338,32 @@ class edk2_views : public testing::TestWithParam<view_case> {};
 
 TEST_P(edk2_views, boot_images_not_the_mbr)
 {
-    EXPECT_EQ(edk2_view(iso_row_named(GetParam().row)), GetParam().edk2);
+    EXPECT_EQ(reader_view_of(iso_row_named(GetParam().row)), GetParam().edk2);
+    EXPECT_EQ(reader_view_of(iso_row_named(GetParam().row), board::u_boot), GetParam().u_boot);
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, edk2_views, testing::ValuesIn(view_cases),
                          [](const auto& row_info) { return std::string(row_info.param.row); });
 
+// U-Boot reads the descriptors from block 16 up to the path table's
+// block: at 17 it never reaches the boot record there.
+TEST(u_boot_views, path_table_at_block_17_hides_the_boot_record)
+{
+    iso_bytes iso;
+    iso.path_table_block = 18;
+    table_case row = iso_row("", 1, {}, {}, iso, {3932});
+    row.signature = {0, 0};
+    EXPECT_EQ(reader_view_of(row, board::u_boot), "cdrom 1@3016+4 2@136+2880");
+    iso.path_table_block = 17;
+    row.patches = iso_image(iso);
+    EXPECT_EQ(reader_view_of(row, board::u_boot), "other");
+}
+
 // A volume larger than the disk: a count below 2 reaches the disk's end.
 TEST(edk2_views, count_0_volume_past_the_disk)
 {
     table_case row = iso_row("", 0, {}, {holder}, with_uefi_image(34, 0, 2000));
-    EXPECT_EQ(edk2_view(row), "cdrom 0@3016+16 1@136+3960");
+    EXPECT_EQ(reader_view_of(row), "cdrom 0@3016+16 1@136+3960");
 }
 
 TEST(golden, isohybrid_uefi_text)

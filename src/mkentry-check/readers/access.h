@@ -79,6 +79,9 @@ inline void make(reader_view& view, const made_partition& made)
 }
 void note_write(reader_view& view, const sector_range& sectors, const char* what);
 
+// U-Boot's ISO driver, on a disk without a DOS MBR.
+void read_iso_as_u_boot(const model_disk& disk, reader_view& view);
+
 // The models read at most this many entries of an array, and follow at
 // most this many EBRs: every reader's own limits lie below.
 inline constexpr std::uint64_t max_entries_read = 4096;

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 
 // U-Boot 2023.01's disk/part.c, part_efi.c and part_dos.c, as `part list`
-// shows a disk: part.c tries the EFI driver, then the DOS one. Debian's
+// shows a disk: part.c tries the EFI driver, then the DOS one, then the
+// ISO one (u_boot_iso.cpp), each in the order of their names. Debian's
 // qemu_arm build is 32-bit: it counts a disk's blocks in 32 bits.
 #include "readers/access.h"
 
@@ -200,8 +201,10 @@ void read_as_u_boot(const model_disk& disk, reader_view& view)
     }
     if (is_protective(*first)) {
         efi_partitions(disk, view);
-    } else {
+    } else if (is_dos_mbr(*first)) {
         dos_partitions(disk, view);
+    } else {
+        read_iso_as_u_boot(disk, view);
     }
     if (view.count == 0) {
         view.scheme = reader_scheme::none;
