@@ -46,6 +46,10 @@ def main(argv):
         views = json.loads(run.stdout)["readers"]
         for reader in ("linux", "u-boot", "edk2", "grub"):
             made, want = model_rows(views[reader]), sorted(real[(image, reader)])
+            # Where the real reader showed no start and size (EDK2's Shell
+            # of an El Torito image), the model's are not compared.
+            if len(made) == len(want):
+                made = [m[:2] + ["?", "?"] if w[2:] == ["?", "?"] else m for m, w in zip(made, want)]
             if made != want:
                 differ += 1
                 print(f"{image} {reader}: the model makes {made}, the real reader {want}")

@@ -60,6 +60,10 @@ def u_boot(text, images):
                 # entry wraps.
                 size = (int(last, 16) - int(first, 16) + 1) % 2**64
                 rows.append(("gpt", number, int(first, 16), size))
+        elif kind and kind.group(1) == "ISO":
+            # part_iso.c's boot entries: start and count in 512-byte sectors.
+            for number, start, size in re.findall(r"^\s+(\d+)\s+(\d+)\s+(\d+)\s+512 ", part, re.M):
+                rows.append(("cdrom", number, int(start), int(size)))
         elif kind:
             rows.append((kind.group(1).lower(), "?", 0, 0))
         found[index] = rows
@@ -88,8 +92,13 @@ def edk2(text, images):
         if node == "HD":
             scheme = {"MBR": "dos", "GPT": "gpt"}.get(fields[1], fields[1].lower())
             start, size = fields[3], fields[4]
-        else:
+        elif len(fields) == 3:
             scheme, start, size = "cdrom", fields[1], fields[2]
+        else:
+            # The Shell shows an El Torito image by its boot entry alone:
+            # where it lies is not known.
+            rows.append(("cdrom", ".".join(str(int(n, 0)) for n in numbers), "?", "?"))
+            continue
         rows.append((scheme, ".".join(str(int(n, 0)) for n in numbers), int(start, 16), int(size, 16)))
     return found
 

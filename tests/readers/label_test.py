@@ -62,6 +62,26 @@ class Readers(unittest.TestCase):
             "i19\tu-boot\tgpt\t3\t8191\t-2046",
         ])
 
+    def test_el_torito_boot_entries(self):
+        u_boot = ("=> part list virtio b\r\n\r\n"
+                  "Partition Map for VirtIO device 11  --   Partition Type: ISO\r\n\r\n"
+                  "Part   Start     Sect x Size Type\r\n"
+                  "  1     3016        4    512 U-Boot\r\n"
+                  "  2      136     2880    512 U-Boot\r\n"
+                  "=> poweroff\r\n")
+        self.assertEqual(label("u-boot", u_boot, 0, *[f"i{n}" for n in range(12)])[-2:], [
+            "i11\tu-boot\tcdrom\t1\t3016\t4",
+            "i11\tu-boot\tcdrom\t2\t136\t2880",
+        ])
+        edk2 = ("Shell> map -r\r\nMapping table\r\n"
+                "          PciRoot(0x0)/Pci(0x3,0x0)/CDROM(0x0)\r\n"
+                "          PciRoot(0x0)/Pci(0x3,0x0)/CDROM(0x1)\r\n"
+                "Shell> reset -s\r\n")
+        self.assertEqual(label("edk2", edk2, 0, "iso"), [
+            "iso\tedk2\tcdrom\t0\t?\t?",
+            "iso\tedk2\tcdrom\t1\t?\t?",
+        ])
+
     def test_edk2_nests_logical_partitions_and_reads_map_r_alone(self):
         console = ("     BLK9: Alias(s):\r\n"  # the table the Shell prints as it starts
                    "          PciRoot(0x0)/Pci(0x3,0x0)/HD(9,MBR,0x0,0x1,0x1)\r\n"

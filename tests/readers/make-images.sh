@@ -151,4 +151,29 @@ blank gpt-entry-reversed; gpt3; set_both 3 32 8191; set_both 3 40 6144
 blank gpt-hybrid; gpt3; sgdisk --hybrid=1:2 "$img" >/dev/null
 blank gpt-ee-at-sector-2; gpt3; entry 0 1 --type 0xee --begin 2 --size $((sectors - 2))
 blank gpt-protective-no-55aa; gpt3; put 510 '\x00\x00'
+
+# An ISO 9660 volume of the whole disk (4096 blocks) with an El Torito
+# catalog at block 33, laid out as xorriso lays it out: the BIOS image at
+# block 754 (4 sectors of 512 bytes), then a section of one UEFI image at
+# block 34 (2880 sectors). The primary descriptor's L path table is at
+# block 23, as xorriso's; U-Boot reads the descriptors up to it.
+le32() { le64 "$1" | head -c 16; }
+le16() { le64 "$1" | head -c 8; }
+el_torito() {
+    put 32768 '\x01CD001\x01'; put $((32768 + 80)) "$(le32 4096)"; put $((32768 + 140)) "$(le32 23)"
+    put 34816 '\x00CD001\x01EL TORITO SPECIFICATION'; put $((34816 + 71)) "$(le32 33)"
+    put 36864 '\xffCD001\x01'
+    local catalog=$((33 * 2048))
+    put "$catalog" '\x01'; put $((catalog + 28)) '\xaa\x55\x55\xaa' # checksum, key
+    put $((catalog + 32)) '\x88\x00'; put $((catalog + 38)) "$(le16 4)$(le32 754)"
+    put $((catalog + 64)) '\x91\xef\x01\x00'
+    put $((catalog + 96)) '\x88\x00'; put $((catalog + 102)) "$(le16 2880)$(le32 34)"
+}
+# isohybrid --uefi: slot 1, type 00, from sector 0 over the whole volume,
+# and the UEFI image's slot inside it.
+blank isohybrid-uefi; el_torito; disk_id
+entry 0 1 --type 0x00 --begin 0 --size "$sectors" --bootable; entry 0 2 --type 0xef --begin 136 --size 2880
+signature 0
+# The same volume without an MBR: U-Boot's ISO driver reads it.
+blank iso-without-mbr; el_torito
 ls "$dir"
