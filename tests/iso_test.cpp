@@ -390,4 +390,34 @@ warning: an El Torito boot catalog at block 33: EDK2 reads it before the MBR and
 )report");
 }
 
+// The boot images under "iso9660", EDK2's view of them, and a boot
+// image's finding, which names no slot.
+TEST(golden, boot_image_json)
+{
+    const std::string json = printed([](std::FILE* out) {
+        print_json(out, check_row(iso_row_named("boot_image_one_sector_past_the_end")), "iso");
+    });
+    EXPECT_NE(json.find(R"json(
+   "iso9660": {"blocks": 983, "boot_images": [{"entry": 0, "platform": "bios", "media": 0, "block": 754, "count": 4, "start": 3016, "size": 16}, {"entry": 1, "platform": "uefi", "media": 0, "block": 34, "count": 3961, "start": 136, "size": 15844}]},
+   "readers": {)json"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"json(
+      "edk2": {"scheme": "cdrom", "partitions": [{"number": "0", "start": 3016, "size": 16}, {"number": "1", "start": 136, "size": 15844}]},)json"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"json(
+      {
+         "severity": "error",
+         "slots": [],
+         "readers": ["edk2"],
+         "destroys": false,
+         "sectors": {"first": 136, "last": 4096},
+         "rule": "boot_image_past_disk_end",
+         "message": "El Torito boot image 1 (block 34) ends at sector 4096, past the end of the disk (sectors 0-4095): EDK2 makes a partition of it that it cannot read whole"
+      },)json"),
+              std::string::npos)
+        << json;
+}
+
 } // namespace
