@@ -385,7 +385,7 @@ reader: Linux makes 1 at 0 size 4096, 2 at 136 size 2880
 reader: EDK2 makes 0 at 3016 size 16, 1 at 136 size 11520
 warning: slot 1 has type 00 but size 4096: Linux uses it, UEFI ignores it
 warning: slot 2 starts at sector 136, not on a 1 MiB boundary (a multiple of 2048)
-warning: slot 1 starts at sector 0 and holds the ISO 9660 volume (sectors 0-3931) and every other slot: the isohybrid layout, whose MBR lies in the volume's system area; every board reader makes it as written
+warning: slot 1 starts at sector 0 and holds the ISO 9660 volume (sectors 0-3931) and every other slot: the isohybrid layout, whose MBR lies in the volume's system area by design
 warning: an El Torito boot catalog at block 33: EDK2 reads it before the MBR and makes its 2 boot images and none of the MBR's partitions; UEFI firmware boots from the boot catalog, not from these MBR entries
 )report");
 }

@@ -36,7 +36,7 @@ constexpr std::array<rule_info, iso_rule_count> iso_rules = {{
      }},
     {rule::el_torito_catalog_bad, "el_torito_catalog_bad", warning_for(edk2), subject::disk,
      [](std::FILE* out, const finding& found) {
-         std::fputs(fault_text[found.value], out);
+         std::fputs(fault_text[static_cast<std::size_t>(found.value)], out);
          std::fputs(": EDK2 reads only what lies on the disk, and no more than the first 512 "
                     "bytes of the catalog", out);
      }},
@@ -45,7 +45,7 @@ constexpr std::array<rule_info, iso_rule_count> iso_rules = {{
          std::fputs(" starts at sector 0 and holds the ISO 9660 volume (sectors ", out);
          print_range(out, found.sectors);
          std::fputs(") and every other slot: the isohybrid layout, whose MBR lies in the "
-                    "volume's system area; every board reader makes it as written", out);
+                    "volume's system area by design", out);
      }},
     {rule::el_torito_boot, "el_torito_boot", warning_for(edk2), subject::disk,
      [](std::FILE* out, const finding& found) {

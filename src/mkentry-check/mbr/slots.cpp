@@ -56,7 +56,8 @@ void check_slot(check_context& check, const partition_entry& entry, std::uint8_t
 // Beside a GPT the ee entry may cover the others; two others that overlap
 // are what a ROM that reads only the MBR sees. Only Linux makes a slot of
 // type 00, so one that overlaps another is no error: U-Boot, EDK2 and
-// GRUB skip it; nor is the isohybrid holder over the slots it holds.
+// GRUB skip it (beside a GPT, a ROM that reads only the MBR may not);
+// nor is the isohybrid holder over the slots it holds.
 void check_overlaps(check_context& check, const mbr_table& mbr, std::uint8_t slot, mbr_role role,
                     std::uint8_t holder)
 {
@@ -64,8 +65,9 @@ void check_overlaps(check_context& check, const mbr_table& mbr, std::uint8_t slo
     const partition_entry& entry = mbr.slots[slot - 1];
     for (std::uint8_t other = 1; other < slot; ++other) {
         const partition_entry& earlier = mbr.slots[other - 1];
+        const bool type_00 = entry.part_type == 0 || earlier.part_type == 0;
         const bool skipped =
-            entry.part_type == 0 || earlier.part_type == 0 || slot == holder || other == holder;
+            (type_00 && role == mbr_role::whole_table) || slot == holder || other == holder;
         if (!is_protective(entry) && !is_protective(earlier) && !skipped) {
             check_overlap(check, what, at_slot(other), sectors_of(earlier), slot,
                           sectors_of(entry));
