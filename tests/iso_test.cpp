@@ -262,6 +262,20 @@ const table_case iso_cases[] = {
             {{rule::isohybrid, 1, 0, 0, volume},
              {rule::el_torito_boot, 0, 0, 0, no_sectors, gpt_field::none, 0, 1}},
             {holder}, with_uefi_in_record(3, 0)),
+    // A section that says more follow, counting past the block too.
+    [] {
+        iso_bytes iso = with_section_of(62);
+        iso.records[1].indicator = 0x90;
+        return iso_row("more_sections_past_the_block", 0,
+                       {catalog_bad(catalog_fault_code(catalog_fault::past_its_block)),
+                        {rule::isohybrid, 1, 0, 0, volume},
+                        two_images},
+                       {holder}, iso);
+    }(),
+    // The descriptors up to the disk's last sector, and none read past it.
+    iso_row("descriptors_to_the_disks_end", 0,
+            {catalog_bad(catalog_fault_code(catalog_fault::catalog_past_disk))}, {},
+            with_descriptors(2, false), {72}),
     // Without the MBR's signature nothing but EDK2 reads the disk.
     [] {
         table_case row =
@@ -344,6 +358,77 @@ TEST_P(edk2_views, boot_images_not_the_mbr)
 
 INSTANTIATE_TEST_SUITE_P(rows, edk2_views, testing::ValuesIn(view_cases),
                          [](const auto& row_info) { return std::string(row_info.param.row); });
+
+// Catalogs of other layouts on a disk without an MBR, which U-Boot's ISO
+// driver reads too: each image's platform (from the validation entry or
+// the section header before it), and both readers' partitions.
+struct catalog_case {
+    const char* name;
+    std::vector<catalog_record> records;
+    test_disk on;
+    const char* platforms;
+    const char* edk2;
+    const char* u_boot;
+};
+
+const catalog_case catalog_cases[] = {
+    // The three diskettes and a hard disk whose media byte has its high
+    // nibble set (EDK2 reads the low four bits, U-Boot the byte), across
+    // a section of two entries and an extension record, then a last one.
+    {"diskettes_and_a_hard_disk",
+     {{0x88, 1, 40, 0},
+      {0x90, 0xef, 0, 2},
+      {0x88, 2, 50, 0},
+      {0x44, 0, 0, 0},
+      {0x88, 3, 60, 0},
+      {0x91, 0x00, 0, 1},
+      {0x88, 0x14, 70, 8}},
+     {16384},
+     "00 ef ef 00",
+     "cdrom 0@160+9600 1@200+11520 2@240+23040 3@280+32",
+     "cdrom 1@160+2400 2@200+2880 3@240+5760 4@280+0"},
+    // 2048-byte sectors: EDK2 counts the count in blocks, U-Boot a quarter
+    // of it.
+    {"in_2048_byte_sectors",
+     {{0x88, 0, 754, 4}, {0x91, 0xef, 0, 1}, {0x88, 0, 34, 2880}},
+     {983, 2048},
+     "00 ef",
+     "cdrom 0@754+4 1@34+2880",
+     "cdrom 1@754+1 2@34+720"},
+    // 4096-byte sectors: neither reads El Torito.
+    {"in_4096_byte_sectors",
+     {{0x88, 0, 754, 4}, {0x91, 0xef, 0, 1}, {0x88, 0, 34, 2880}},
+     {512, 4096},
+     "",
+     "other",
+     "other"},
+};
+
+class catalogs : public testing::TestWithParam<catalog_case> {};
+
+TEST_P(catalogs, read_by_edk2_and_u_boot)
+{
+    iso_bytes iso;
+    iso.records = GetParam().records;
+    iso.volume_blocks = 4096;
+    table_case row = iso_row("", 1, {}, {}, iso, GetParam().on);
+    row.signature = {0, 0};
+    const checked_table checked = check_row(row);
+    std::string platforms;
+    for (std::size_t i = 0; i < checked.iso.image_count; ++i) {
+        std::array<char, 4> hex{};
+        std::snprintf(hex.data(), hex.size(), i == 0 ? "%02x" : " %02x",
+                      checked.iso.images[i].platform);
+        platforms += hex.data();
+    }
+    EXPECT_EQ(platforms, GetParam().platforms);
+    EXPECT_EQ(checked.iso.fault, catalog_fault::none);
+    EXPECT_EQ(reader_view_of(row), GetParam().edk2);
+    EXPECT_EQ(reader_view_of(row, board::u_boot), GetParam().u_boot);
+}
+
+INSTANTIATE_TEST_SUITE_P(rows, catalogs, testing::ValuesIn(catalog_cases),
+                         [](const auto& row_info) { return std::string(row_info.param.name); });
 
 // U-Boot reads the descriptors from block 16 up to the path table's
 // block: at 17 it never reaches the boot record there.
