@@ -475,6 +475,25 @@ warning: an El Torito boot catalog at block 33: EDK2 reads it before the MBR and
 )report");
 }
 
+// A catalog of one image, and the disk's other findings' wording there.
+TEST(golden, one_boot_image_text)
+{
+    const std::string report = printed([](std::FILE* out) {
+        print_report(out, check_row(iso_row_named("uefi_image_in_record_16_unread")),
+                     size_source::image);
+    });
+    EXPECT_NE(report.find("\nboot image 0: bios, media 0, block 754, 4 sectors of 512 bytes; EDK2 "
+                          "makes sectors 3016-3031\nreader: EDK2 makes 0 at 3016 size 16\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\nwarning: an El Torito boot catalog at block 33: EDK2 reads it before "
+                          "the MBR and makes its 1 boot image and none of the MBR's partitions; "
+                          "UEFI firmware boots from the boot catalog, not from these MBR "
+                          "entries\n"),
+              std::string::npos)
+        << report;
+}
+
 // The boot images under "iso9660", EDK2's view of them, and a boot
 // image's finding, which names no slot.
 TEST(golden, boot_image_json)

@@ -8,7 +8,9 @@
 # the whole ISO (isohybrid, isohybrid --uefi, xorriso
 # -isohybrid-gpt-basdat). mkentry-check must pass each without an error,
 # say that it is the isohybrid layout, and give EDK2's view as the boot
-# images, not the MBR's slots.
+# images, not the MBR's slots. Then grub-mkrescue's image for BIOS alone,
+# whose one slot starts at sector 1 (as Debian's grub-rescue-usb.img):
+# EDK2 makes its one boot image, and the report says so.
 # usage: isohybrid_test.sh MKENTRY_CHECK
 set -euo pipefail
 check=$1
@@ -16,10 +18,10 @@ mbr=/usr/lib/ISOLINUX/isohdpfx.bin
 bios=/usr/lib/ISOLINUX/isolinux.bin
 
 missing=""
-for tool in xorriso isohybrid python3; do
+for tool in xorriso isohybrid grub-mkrescue python3; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
-for file in "$mbr" "$bios"; do
+for file in "$mbr" "$bios" /usr/lib/grub/i386-pc/cdboot.img; do
     [ -e "$file" ] || missing="$missing $file"
 done
 if [ -n "$missing" ]; then
@@ -71,5 +73,22 @@ sys.exit(edk2["scheme"] != "cdrom" or platforms != ["bios", "uefi"] or
         failed=1
     fi
 done
+
+mkdir -p "$scratch/rescue"
+grub-mkrescue -d /usr/lib/grub/i386-pc -o "$scratch/rescue.img" "$scratch/rescue" >/dev/null 2>&1
+status=0
+"$check" "$scratch/rescue.img" >"$scratch/rescue.txt" || status=$?
+if [ $status = 0 ] && ! grep -q '^error: ' "$scratch/rescue.txt" &&
+    grep -q '^warning: an El Torito boot catalog .* makes its 1 boot image and none of the MBR' \
+        "$scratch/rescue.txt" &&
+    "$check" --json "$scratch/rescue.img" | python3 -c 'import json, sys
+edk2 = json.load(sys.stdin)["readers"]["edk2"]
+sys.exit(edk2["scheme"] != "cdrom" or len(edk2["partitions"]) != 1)'; then
+    echo "ok: grub-mkrescue for BIOS: passes, EDK2 makes its boot image"
+else
+    printf 'FAIL: grub-mkrescue for BIOS: status %s\n' "$status"
+    cat "$scratch/rescue.txt"
+    failed=1
+fi
 
 exit $failed

@@ -50,9 +50,9 @@ constexpr std::array<rule_info, iso_rule_count> iso_rules = {{
     {rule::el_torito_boot, "el_torito_boot", warning_for(edk2), subject::disk,
      [](std::FILE* out, const finding& found) {
          std::fprintf(out, "an El Torito boot catalog at block %" PRIu64 ": EDK2 reads it before "
-                      "the MBR and makes its %" PRIu64 " boot images and none of the MBR's "
+                      "the MBR and makes its %" PRIu64 " boot image%s and none of the MBR's "
                       "partitions; UEFI firmware boots from the boot catalog, not from these MBR "
-                      "entries", found.wanted, found.value);
+                      "entries", found.wanted, found.value, found.value == 1 ? "" : "s");
      }},
 }};
 // clang-format on
