@@ -1549,9 +1549,9 @@ TEST(messages, are_whole_sentences)
     const std::array<std::string, 22> dangling = {
         "a",   "an", "and", "as", "at",   "but", "by",    "for",  "from", "in",   "into",
         "its", "of", "on",  "or", "over", "the", "their", "then", "to",   "with", "where"};
-    const std::array<subject, 6> kinds = {subject::disk,          subject::slot,
-                                          subject::logical,       subject::ebr,
-                                          subject::gpt_structure, subject::gpt_partition};
+    const std::array<subject, 7> kinds = {
+        subject::disk,          subject::slot,          subject::logical,   subject::ebr,
+        subject::gpt_structure, subject::gpt_partition, subject::boot_image};
     for (std::size_t table = 0; table < rule_tables; ++table) {
         for (const rule_info& row : rows_of(table)) {
             for (const subject kind : kinds) {

@@ -468,10 +468,10 @@ boot image 0: bios, media 0, block 754, 4 sectors of 512 bytes; EDK2 makes secto
 boot image 1: uefi, media 0, block 34, 2880 sectors of 512 bytes; EDK2 makes sectors 136-11655
 reader: Linux makes 1 at 0 size 4096, 2 at 136 size 2880
 reader: EDK2 makes 0 at 3016 size 16, 1 at 136 size 11520
-warning: slot 1 has type 00 but size 4096: Linux uses it, UEFI ignores it
-warning: slot 2 starts at sector 136, not on a 1 MiB boundary (a multiple of 2048)
-warning: slot 1 starts at sector 0 and holds the ISO 9660 volume (sectors 0-3931) and every other slot: the isohybrid layout, whose MBR lies in the volume's system area by design
-warning: an El Torito boot catalog at block 33: EDK2 reads it before the MBR and makes its 2 boot images and none of the MBR's partitions; UEFI firmware boots from the boot catalog, not from these MBR entries
+warning: slot 1 has type 00 but size 4096: Linux makes it a partition, U-Boot, EDK2 and GRUB skip it.
+warning: slot 2 starts at sector 136, not on a 1 MiB boundary (a multiple of 2048).
+warning: slot 1 starts at sector 0 and holds the ISO 9660 volume (sectors 0-3931) and every other slot: the isohybrid layout, whose MBR lies in the volume's system area by design.
+warning: an El Torito boot catalog at block 33: EDK2 reads it before the MBR and makes its 2 boot images and none of the MBR's partitions; UEFI firmware boots from the boot catalog, not from these MBR entries.
 )report");
 }
 
@@ -489,7 +489,7 @@ TEST(golden, one_boot_image_text)
     EXPECT_NE(report.find("\nwarning: an El Torito boot catalog at block 33: EDK2 reads it before "
                           "the MBR and makes its 1 boot image and none of the MBR's partitions; "
                           "UEFI firmware boots from the boot catalog, not from these MBR "
-                          "entries\n"),
+                          "entries.\n"),
               std::string::npos)
         << report;
 }
@@ -518,7 +518,7 @@ TEST(golden, boot_image_json)
          "destroys": false,
          "sectors": {"first": 136, "last": 4096},
          "rule": "boot_image_past_disk_end",
-         "message": "El Torito boot image 1 (block 34) ends at sector 4096, past the end of the disk (sectors 0-4095): EDK2 makes a partition of it that it cannot read whole"
+         "message": "El Torito boot image 1 (block 34) ends at sector 4096, past the end of the disk (sectors 0-4095): EDK2 makes a partition of it that it cannot read whole."
       },)json"),
               std::string::npos)
         << json;

@@ -36,7 +36,9 @@ constexpr std::array<rule_info, iso_rule_count> iso_rules = {{
      }},
     {rule::el_torito_catalog_bad, "el_torito_catalog_bad", warning_for(edk2), subject::disk,
      [](std::FILE* out, const finding& found) {
-         std::fputs(fault_text[static_cast<std::size_t>(found.value)], out);
+         std::fputs(found.value < fault_text.size() && found.value != 0
+                        ? fault_text[static_cast<std::size_t>(found.value)]
+                        : "the El Torito boot catalog cannot be read as EDK2 reads it", out);
          std::fputs(": EDK2 reads only what lies on the disk, and no more than the first 512 "
                     "bytes of the catalog", out);
      }},
