@@ -69,7 +69,7 @@ std::vector<patch> iso_image(const iso_bytes& iso)
     catalog[31] = 0xaa;
     unsigned sum = 0;
     for (std::size_t i = 0; i < 32; i += 2) {
-        sum += catalog[i] | catalog[i + 1] << 8;
+        sum += static_cast<unsigned>(catalog[i] | catalog[i + 1] << 8);
     }
     put_le(catalog, 28, (0x10000 - (sum & 0xffff)) & 0xffff, 2);
     catalog[28] += iso.checksum_change;
