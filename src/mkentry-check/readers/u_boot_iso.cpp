@@ -29,11 +29,6 @@ std::uint32_t le16_at(const cd_bytes& bytes, std::size_t at)
     return bytes[at] | std::uint32_t{bytes[at + 1]} << 8;
 }
 
-std::uint32_t le32_at(const cd_bytes& bytes, std::size_t at)
-{
-    return le16_at(bytes, at) | le16_at(bytes, at + 2) << 16;
-}
-
 bool holds(const cd_bytes& bytes, std::size_t at, std::string_view text)
 {
     return std::equal(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
@@ -53,7 +48,7 @@ std::uint64_t catalog_block(const model_disk& disk)
         return 0;
     }
     const std::uint64_t last =
-        std::min<std::uint64_t>(le32_at(block, 140), primary_block + max_descriptors);
+        std::min<std::uint64_t>(get_le32(block, 140), primary_block + max_descriptors);
     for (std::uint64_t at = primary_block; at < last; ++at) {
         if (!read_block(disk, at, block) || block[0] == 0xff) {
             return 0;
@@ -63,7 +58,7 @@ std::uint64_t catalog_block(const model_disk& disk)
         }
     }
     // Past the loop without a boot record, the block read last is checked.
-    return holds(block, 7, "EL TORITO SPECIFICATION") ? le32_at(block, 71) : 0;
+    return holds(block, 7, "EL TORITO SPECIFICATION") ? get_le32(block, 71) : 0;
 }
 
 std::uint64_t blocks_of(const cd_bytes& catalog, std::size_t at)
@@ -108,7 +103,7 @@ void read_iso_as_u_boot(const model_disk& disk, reader_view& view)
         if (kind == 0x88) {
             view.scheme = reader_scheme::cdrom;
             make(view,
-                 {number++, 0, le32_at(catalog, at + 8) * scale, blocks_of(catalog, at) * scale});
+                 {number++, 0, get_le32(catalog, at + 8) * scale, blocks_of(catalog, at) * scale});
         } else if (kind != 0x90 && kind != 0x91 && kind != 0x44) {
             return; // an entry that is not bootable ends the list, as does any other record
         }
