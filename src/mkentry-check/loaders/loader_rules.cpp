@@ -29,12 +29,16 @@ named_loader loader_in(const finding& found)
             static_cast<loader_problem>(found.value >> 16 & 0xff), (found.value >> 24 & 1) != 0};
 }
 
-// "the Allwinner eGON loader at byte 8192 (sectors 16-63)".
+// "the Allwinner eGON loader at byte 8192 (sectors 16-63)", "the
+// Allwinner loader's U-Boot proper uImage at byte 40960 (sectors 80-879)".
 void print_loader(std::FILE* out, const finding& found)
 {
     const named_loader loader = loader_in(found);
-    std::fprintf(out, "the %s %s%s at byte %" PRIu64 " (sectors ", family_name(loader.family),
-                 loader.first_stage ? "" : "U-Boot proper ", kind_name(loader.kind), found.wanted);
+    std::fprintf(out,
+                 loader.first_stage ? "the %s %s loader at byte %" PRIu64 " (sectors "
+                                    : "the %s loader's U-Boot proper %s at byte %" PRIu64
+                                      " (sectors ",
+                 family_name(loader.family), kind_name(loader.kind), found.wanted);
     print_range(out, found.bounds);
     std::fputs(")", out);
 }

@@ -25,10 +25,13 @@ const boot_loader* follower_of(const loader_set& loaders, const boot_loader& sta
 
 void print_loader_line(std::FILE* out, const checked_table& table, const boot_loader& loader)
 {
-    std::fprintf(out, "loader: %s %s%s at byte %" PRIu64 ", sectors %" PRIu64 "-%" PRIu64 ": %s",
-                 family_name(loader.family), loader.first_stage ? "" : "U-Boot proper ",
-                 kind_name(loader.kind), loader.offset, loader.sectors.first, loader.sectors.last,
-                 problem_text(loader.problem));
+    std::fprintf(out,
+                 loader.first_stage
+                     ? "loader: %s %s at byte %" PRIu64 ", sectors %" PRIu64 "-%" PRIu64 ": %s"
+                     : "loader: %s U-Boot proper, %s at byte %" PRIu64 ", sectors %" PRIu64
+                       "-%" PRIu64 ": %s",
+                 family_name(loader.family), kind_name(loader.kind), loader.offset,
+                 loader.sectors.first, loader.sectors.last, problem_text(loader.problem));
     if (loader.held_by != 0) {
         std::fputs("; ", out);
         print_part(out, loader.held_by, table.format == disk_format::gpt);
@@ -36,7 +39,7 @@ void print_loader_line(std::FILE* out, const checked_table& table, const boot_lo
     }
     const boot_loader* follower = loader.first_stage ? follower_of(table.loaders, loader) : nullptr;
     if (follower != nullptr) {
-        std::fprintf(out, "; followed by U-Boot proper, a %s at sector %" PRIu64,
+        std::fprintf(out, "; U-Boot proper follows, a %s at sector %" PRIu64,
                      kind_name(follower->kind), follower->sectors.first);
     }
     std::fputs("\n", out);
