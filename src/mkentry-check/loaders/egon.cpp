@@ -4,7 +4,10 @@
 // Allwinner's first stages: the eGON.BT0 header U-Boot's SPL carries, and
 // TOC0 for secure-boot SoCs. The ROM sums the whole image's words, so the
 // check reads it whole, in pieces on the stack.
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "loaders/probe.h"
 
@@ -16,18 +19,34 @@ constexpr std::uint32_t toc0_magic = 0x89119800;
 // No Allwinner SoC has more SRAM than this to load a first stage into.
 constexpr std::uint32_t most_bytes = 256 * 1024;
 
-// The sum of size bytes from offset as little-endian words, read in pieces.
+// The sum of the little-endian words of a whole piece: of a fixed count,
+// which the compiler takes four or eight at a time.
+std::uint32_t sum_of(const std::array<std::uint8_t, 4096>& piece)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t at = 0; at < piece.size(); at += 4) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, piece.data() + at, 4);
+        if constexpr (std::endian::native == std::endian::big) {
+            word = (word >> 24) | (word >> 8 & 0xff00) | (word << 8 & 0xff0000) | (word << 24);
+        }
+        sum += word;
+    }
+    return sum;
+}
+
+// The sum of size bytes from offset as little-endian words, read in
+// pieces; the last one's tail is zeros, which add nothing.
 bool sum_words(check_context& check, std::uint64_t offset, std::uint32_t size, std::uint32_t& sum)
 {
-    std::array<std::uint8_t, 4096> piece;
+    std::array<std::uint8_t, 4096> piece; // NOLINT(cppcoreguidelines-pro-type-member-init)
     for (std::uint32_t done = 0; done < size;) {
         const std::uint32_t part = std::min<std::uint32_t>(piece.size(), size - done);
         if (!read_inside(check, offset + done, std::span(piece).first(part))) {
             return false;
         }
-        for (std::uint32_t at = 0; at < part; at += 4) {
-            sum += le32(piece, at);
-        }
+        std::fill(piece.begin() + part, piece.end(), 0);
+        sum += sum_of(piece);
         done += part;
     }
     return true;
