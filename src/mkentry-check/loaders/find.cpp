@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::size_t head_bytes = 68 * 512;
+constexpr std::size_t head_bytes = std::size_t{68} * 512;
 // Static: too large for the stack, and only what the disk holds is read.
 std::array<std::uint8_t, head_bytes> head;
 
@@ -92,7 +92,8 @@ void probe_head(check_context& check, std::size_t held, loader_set& loaders)
 // read only then.
 void probe_far(check_context& check, loader_set& loaders)
 {
-    for (const std::uint64_t sector : {256, 512, 768}) {
+    for (const std::uint64_t sector :
+         {std::uint64_t{256}, std::uint64_t{512}, std::uint64_t{768}}) {
         const std::uint64_t offset = sector * 512;
         // Not zeroed first: read whole before any of it is used.
         std::array<std::uint8_t, mlo_header_bytes>
@@ -127,7 +128,8 @@ std::uint64_t u_boot_sector(check_context& check, const boot_loader& stage)
         return 16384;
     case loader_family::imx6:
         // An SPL: what the ROM loads ends before U-Boot proper.
-        return (stage.sectors.last + 1) * check.disk.sector_size <= 138 * 512 ? 138 : 0;
+        return (stage.sectors.last + 1) * check.disk.sector_size <= std::uint64_t{138} * 512 ? 138
+                                                                                             : 0;
     case loader_family::ti:
         return 768;
     default:
@@ -150,7 +152,7 @@ void probe_u_boot_after(check_context& check, loader_set& loaders)
         boot_loader found{};
         // Some Rockchip boards (Debian's puma) load it from sector 512.
         if (stage.family == loader_family::rockchip &&
-            probe_u_boot(check, stage.family, 512 * 512, found)) {
+            probe_u_boot(check, stage.family, std::uint64_t{512} * 512, found)) {
             sector = 512;
         }
         if (sector != 0 && !already_found(loaders, sector * 512) &&

@@ -16,19 +16,21 @@ constexpr std::uint32_t most_init_bytes = 0xff000; // the largest SRAM, the RK35
 constexpr std::uint32_t most_sectors = 16384 - 64;
 constexpr std::uint32_t placeholder_sectors = 1024; // what mkimage adds for no boot part
 
+constexpr std::array<std::uint8_t, 16> rc4_key = {0x7c, 0x4e, 0x03, 0x04, 0x55, 0x05, 0x09, 0x07,
+                                                  0x2d, 0x2c, 0x7b, 0x38, 0x17, 0x0d, 0x17, 0x11};
+
 // The RC4 key stream of the fixed key for one 512-byte block: the key is
 // the same on every ROM, so the stream is too, and decoding a field is an
 // XOR with it.
-constexpr std::array<std::uint8_t, 512> key_stream = [] {
-    constexpr std::array<std::uint8_t, 16> key = {0x7c, 0x4e, 0x03, 0x04, 0x55, 0x05, 0x09, 0x07,
-                                                  0x2d, 0x2c, 0x7b, 0x38, 0x17, 0x0d, 0x17, 0x11};
+constexpr std::array<std::uint8_t, 512> make_key_stream()
+{
     std::array<std::uint8_t, 256> state{};
     for (std::size_t i = 0; i < state.size(); ++i) {
         state[i] = static_cast<std::uint8_t>(i);
     }
     std::size_t j = 0;
     for (std::size_t i = 0; i < state.size(); ++i) {
-        j = (j + state[i] + key[i % key.size()]) & 0xff;
+        j = (j + state[i] + rc4_key[i % rc4_key.size()]) & 0xff;
         std::swap(state[i], state[j]);
     }
     std::array<std::uint8_t, 512> stream{};
@@ -41,7 +43,9 @@ constexpr std::array<std::uint8_t, 512> key_stream = [] {
         byte = state[(state[a] + state[b]) & 0xff];
     }
     return stream;
-}();
+}
+
+constexpr std::array<std::uint8_t, 512> key_stream = make_key_stream();
 
 // A decoded field of the v1 header.
 std::uint32_t decoded(std::span<const std::uint8_t> bytes, std::size_t at, int size)

@@ -20,7 +20,7 @@ constexpr std::uint32_t fdt_magic = 0xd00dfeed;
 constexpr std::size_t uimage_header = 64;
 constexpr std::size_t fdt_header = 40;
 // More than any board loads for U-Boot proper.
-constexpr std::uint64_t most_bytes = 64 * 1024 * 1024;
+constexpr std::uint64_t most_bytes = std::uint64_t{64} * 1024 * 1024;
 // A FIT's tree is a few levels deep and a few hundred tokens long.
 constexpr int most_depth = 16;
 constexpr int most_tokens = 8192;
