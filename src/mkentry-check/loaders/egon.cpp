@@ -68,7 +68,7 @@ loader_problem check_sum(check_context& check, const probe_at& at, std::uint32_t
     }
     std::uint32_t sum = 0;
     if (!sum_words(check, at.offset, length, sum)) {
-        return loader_problem::none; // the read failed, and says so
+        return loader_problem::none; // a sector that cannot be read proves nothing against it
     }
     const std::uint32_t stored = le32(at.bytes, 12);
     return sum - stored + stamp == stored ? loader_problem::none : loader_problem::checksum;
