@@ -552,6 +552,11 @@ const table_case rule_cases[] = {
             {{8 * kib, egon(24576)}}),
     mbr_row("partition_made_for_the_id_block", 0, {{rule::unaligned, 1}}, {{0, 0xda, 64, 7104}},
             {{32 * kib, rockchip_v1(120, 280)}}),
+    mbr_row("file_system_holding_u_boot_proper", 1, {{under_partition, 1, 0, 0, {16384, 18341}}},
+            {{0, 0x0c, 8192, 122880}},
+            {{32 * kib, rockchip_v1(120, 280)}, {16384 * 512, fit({2048, 1000000, true})}}),
+    mbr_row("partition_made_for_spl_and_u_boot", 0, {{rule::unaligned, 1}}, {{0, 0xda, 16, 2032}},
+            allwinner_to_2047()),
     mbr_row("ebr_over_u_boot", 1, {{under_table, 0, 1024, 0, {1024, 1024}}, {rule::unaligned, 1}},
             {{0, 0x0f, 1024, 130048}}, allwinner_to_2047()),
     with_patches(chain("logical_partition_over_u_boot", 1,
@@ -595,7 +600,8 @@ TEST_P(guarded, status_and_findings) { expect_row(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(rows, guarded, testing::ValuesIn(rule_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
 
-// A partition made for a loader is named as such, in text and JSON.
+// A partition made for a loader is named as such, in text and JSON; one
+// made for a first stage and its U-Boot proper holds both.
 TEST(report, partition_made_for_a_loader)
 {
     const checked_table checked = check_row(rule_cases[4]);
@@ -613,6 +619,10 @@ TEST(report, partition_made_for_a_loader)
                         "holds; slot 1 is made for it\n"),
               std::string::npos)
         << text;
+    const checked_table chain = check_row(rule_cases[6]);
+    ASSERT_EQ(chain.loaders.count, 2U);
+    EXPECT_EQ(chain.loaders.found[0].held_by, 1U);
+    EXPECT_EQ(chain.loaders.found[1].held_by, 1U);
 }
 
 // The report of an Allwinner board's image: the SPL at 8 KiB, its uImage
@@ -674,7 +684,7 @@ TEST(golden, allwinner_json)
 TEST(golden, loader_messages)
 {
     std::vector<std::string> messages;
-    for (const std::size_t row : {1, 5, 7, 9, 10, 11, 12}) {
+    for (const std::size_t row : {1, 7, 9, 11, 12, 13, 14}) {
         for_each_finding(check_row(rule_cases[row]), [&](const finding& found) {
             if (found.what >= first_loader_rule) {
                 messages.push_back(printed([&](std::FILE* out) { print_message(out, found); }));
@@ -682,9 +692,10 @@ TEST(golden, loader_messages)
         });
     }
     const std::vector<std::string> want = {
-        "slot 1 lies over sectors 2047-2047 of the Allwinner loader's U-Boot proper uImage at byte "
-        "40960 (sectors 80-2047) without holding it whole: writing the partition destroys the "
-        "loader, and writing the loader destroys what the partition holds.",
+        "slot 1 lies over sectors 2047-2047 of the Allwinner loader's U-Boot proper uImage at "
+        "byte 40960 (sectors 80-2047), and is no partition made for it, which starts where the "
+        "loader does and holds it whole: writing the partition destroys the loader, and "
+        "writing the loader destroys what the partition holds.",
         "EBR at sector 1024 (in extended slot 1) lies over sectors 1024-1024 of the Allwinner "
         "loader's U-Boot proper uImage at byte 40960 (sectors 80-2047): writing the table destroys "
         "the loader, and writing the loader destroys the table.",

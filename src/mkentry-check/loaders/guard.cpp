@@ -9,16 +9,34 @@
 
 namespace {
 
-// A partition against a loader: one that holds it whole is made for it,
-// one that holds only part of it destroys it.
-void check_partition(check_context& check, boot_loader& loader, const place& where,
-                     const sector_range& sectors)
+// Whether a partition starting at first starts where a loader does, or
+// where a first stage of its family does: a partition for the loader, or
+// for the whole chain of them.
+bool starts_a_loader(const loader_set& loaders, const boot_loader& loader, std::uint64_t first)
+{
+    for (std::size_t i = 0; i < loaders.count; ++i) {
+        const boot_loader& each = loaders.found[i];
+        if ((&each == &loader || (each.first_stage && each.family == loader.family)) &&
+            each.sectors.first == first) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A partition against a loader: one that starts where the loader (or its
+// first stage) does and holds it whole is made for it (Rockchip's loader1
+// and loader2); any other over it destroys it, such as a file system that
+// starts before U-Boot proper and holds it.
+void check_partition(check_context& check, const loader_set& loaders, boot_loader& loader,
+                     const place& where, const sector_range& sectors)
 {
     const sector_range both = shared_sectors(sectors, loader.sectors);
     if (is_empty(both)) {
         return;
     }
-    if (both.first == loader.sectors.first && both.last == loader.sectors.last) {
+    if (both.first == loader.sectors.first && both.last == loader.sectors.last &&
+        starts_a_loader(loaders, loader, sectors.first)) {
         if (loader.held_by == 0) {
             loader.held_by = where.number;
         }
@@ -34,12 +52,13 @@ void check_partition(check_context& check, boot_loader& loader, const place& whe
 
 // The slots a table of partitions holds, but the extended ones (their EBRs
 // are checked) and a GPT's ee entry.
-void check_slots_over(check_context& check, boot_loader& loader, const mbr_table& mbr)
+void check_slots_over(check_context& check, const loader_set& loaders, boot_loader& loader,
+                      const mbr_table& mbr)
 {
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry& entry = mbr.slots[slot - 1];
         if (entry.lba_size != 0 && entry.part_type != ee_type && !is_extended(entry.part_type)) {
-            check_partition(check, loader, at_slot(slot), sectors_of(entry));
+            check_partition(check, loaders, loader, at_slot(slot), sectors_of(entry));
         }
     }
 }
@@ -56,15 +75,16 @@ std::uint8_t extended_slot_of(const mbr_table& mbr, std::uint64_t ebr)
     return 0;
 }
 
-void check_mbr_over(check_context& check, boot_loader& loader, const mbr_table& mbr)
+void check_mbr_over(check_context& check, const loader_set& loaders, boot_loader& loader,
+                    const mbr_table& mbr)
 {
     if (!has_signature(mbr)) {
         return;
     }
-    check_slots_over(check, loader, mbr);
+    check_slots_over(check, loaders, loader, mbr);
     for (std::size_t i = 0; i < mbr.logical_count; ++i) {
         const logical_partition& logical = mbr.logicals[i];
-        check_partition(check, loader,
+        check_partition(check, loaders, loader,
                         {subject::logical, logical.number, logical.minix ? 0 : logical.table_sector,
                          logical.minix ? std::uint8_t{0} : logical.slot, 0, gpt_part::none},
                         logical.sectors);
@@ -122,10 +142,11 @@ void check_gpt_over(check_context& check, const boot_loader& loader, const gpt_t
     }
 }
 
-void check_gpt_partitions_over(check_context& check, boot_loader& loader, const gpt_table& gpt)
+void check_gpt_partitions_over(check_context& check, const loader_set& loaders, boot_loader& loader,
+                               const gpt_table& gpt)
 {
     for (std::size_t i = 0; i < gpt.count; ++i) {
-        check_partition(check, loader, at_gpt_partition(gpt.partitions[i].number),
+        check_partition(check, loaders, loader, at_gpt_partition(gpt.partitions[i].number),
                         sectors_of(gpt.partitions[i].entry));
     }
 }
@@ -146,12 +167,12 @@ void check_loaders(check_context& check, loader_set& loaders, const mbr_table& m
                         .wanted = loader.offset});
         }
         if (format == disk_format::gpt) {
-            check_gpt_partitions_over(check, loader, gpt);
+            check_gpt_partitions_over(check, loaders, loader, gpt);
             // A hybrid MBR's slots are partitions for a ROM that reads only the MBR.
-            check_slots_over(check, loader, mbr);
+            check_slots_over(check, loaders, loader, mbr);
             check_gpt_over(check, loader, gpt);
         } else {
-            check_mbr_over(check, loader, mbr);
+            check_mbr_over(check, loaders, loader, mbr);
         }
     }
 }

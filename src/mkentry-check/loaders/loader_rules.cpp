@@ -84,8 +84,9 @@ constexpr std::array<rule_info, loader_rule_count> loader_rules = {{
          print_range(out, found.sectors);
          std::fputs(" of ", out);
          print_loader(out, found);
-         std::fputs(" without holding it whole: writing the partition destroys the loader, and "
-                    "writing the loader destroys what the partition holds", out);
+         std::fputs(", and is no partition made for it, which starts where the loader does and "
+                    "holds it whole: writing the partition destroys the loader, and writing the "
+                    "loader destroys what the partition holds", out);
      }},
     {rule::loader_under_table, "loader_under_table", error_destroying(),
      subject::gpt_structure | subject::ebr,

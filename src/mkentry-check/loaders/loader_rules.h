@@ -13,7 +13,8 @@ inline constexpr std::size_t loader_rule_count = rules_between(first_loader_rule
 extern const std::array<rule_info, loader_rule_count> loader_rules;
 
 // Each loader's header, and the partitions, EBRs, GPT headers and arrays
-// over it; a partition that holds a loader whole is recorded as made for it.
+// over it; a partition that starts at a loader (or its first stage) and
+// holds it whole is recorded as made for it.
 void check_loaders(check_context& check, loader_set& loaders, const mbr_table& mbr,
                    const gpt_table& gpt, disk_format format);
 

@@ -54,7 +54,8 @@ struct boot_loader {
     sector_range sectors; // on the disk: where it would be written whole
     std::uint64_t offset; // the byte offset of its header
     loader_problem problem;
-    std::uint16_t held_by; // the partition made for it, which holds it whole; 0: none
+    std::uint16_t held_by; // the partition made for it: starts at it, or at its first
+                           // stage, and holds it whole; 0: none
 };
 
 struct loader_set {
