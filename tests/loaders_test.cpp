@@ -123,6 +123,7 @@ struct fit_shape {
     int nested = 0;         // nodes inside uboot
     std::uint32_t nops = 0; // NOP tokens before the end
     bool position = false;  // data-position 4096 rather than data-offset 0
+    std::uint32_t version = 17;
 };
 
 void token(bytes& out, std::uint32_t value)
@@ -175,7 +176,7 @@ bytes fit(const fit_shape& shape)
     put_be(image, 8, 56);
     put_be(image, 12, static_cast<std::uint32_t>(56 + tree.size()));
     put_be(image, 16, 40);
-    put_be(image, 20, 17);
+    put_be(image, 20, shape.version);
     put_be(image, 24, 16);
     put_be(image, 32, static_cast<std::uint32_t>(strings.size()));
     put_be(image, 36, static_cast<std::uint32_t>(tree.size()));
@@ -236,7 +237,7 @@ bytes rockchip_v2(std::uint32_t images, std::uint32_t size)
     put_le(image, 8, images << 16 | 384, 4);
     put_le(image, 12, 1, 4);
     for (std::uint32_t i = 0; i < images; ++i) {
-        put_le(image, 120 + 88 * i, size << 16 | 4, 4);
+        put_le(image, 120 + 88 * i, size << 16 | (4 + i * size), 4);
         put_le(image, 124 + 88 * i, 0xffffffff, 4);
     }
     return image;
@@ -365,6 +366,34 @@ const found_case found_cases[] = {
      {{32 * kib, rockchip_v1(120, 280)}, {512 * 512, uimage(1000)}},
      {{family::rockchip, kind::rockchip_v1, true, 64, 347, 32768},
       {family::rockchip, kind::uimage, false, 512, 514, 262144}}},
+    {"rockchip_v2_of_two_images",
+     {{32 * kib, rockchip_v2(2, 100)}},
+     {{family::rockchip, kind::rockchip_v2, true, 64, 267, 32768}}},
+    {"rockchip_fit_of_64_mib",
+     {{32 * kib, rockchip_v1(120, 280)}, {16384 * 512, fit({2048, 67106816, true})}},
+     {{family::rockchip, kind::rockchip_v1, true, 64, 347, 32768},
+      {family::rockchip, kind::fit, false, 16384, 147455, 8388608}},
+     262144},
+    {"rockchip_fit_past_64_mib",
+     {{32 * kib, rockchip_v1(120, 280)}, {16384 * 512, fit({2048, 67106817, true})}},
+     {{family::rockchip, kind::rockchip_v1, true, 64, 347, 32768},
+      {family::rockchip, kind::fit, false, 16384, 147456, 8388608, problem::too_large}},
+     262144},
+    {"fit_of_version_16",
+     {{8 * kib, egon(24576)}, {80 * 512, fit({4096, 0, false, 0, 0, false, 16})}},
+     {{family::allwinner, kind::egon, true, 16, 63, 8192},
+      {family::allwinner, kind::fit, false, 80, 87, 40960}}},
+    {"fit_of_version_15",
+     {{8 * kib, egon(24576)}, {80 * 512, fit({4096, 0, false, 0, 0, false, 15})}},
+     {{family::allwinner, kind::egon, true, 16, 63, 8192},
+      {family::allwinner, kind::fit, false, 80, 87, 40960, problem::fit_structure}}},
+    {"egon_on_a_disk_of_17_sectors",
+     {{8 * kib, egon(512)}},
+     {{family::allwinner, kind::egon, true, 16, 16, 8192}},
+     17},
+    {"rockchip_tag_without_digits",
+     {{32 * kib, rockchip_v1(120, 280, "RKx3")}},
+     {{family::rockchip, kind::rockchip_v1, true, 64, 347, 32768, problem::tag}}},
     {"rockchip_v2",
      {{32 * kib, rockchip_v2(1, 200)}},
      {{family::rockchip, kind::rockchip_v2, true, 64, 267, 32768}}},
