@@ -46,6 +46,7 @@ import sys
 import tempfile
 import time
 import uuid
+import zlib
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -67,6 +68,7 @@ CHECKER_GOALS = [  # name, goal, gate
     ("mkentry-check --json, hybrid GPT", 2, 2),
     ("mkentry-check, GPT 128", 3, 3),
     ("mkentry-check --json, GPT 128", 5, 5),
+    ("mkentry-check, Allwinner loader", 1.5, 1.5),
 ]
 ARGS = ["-b", "2048", "-s", "0x100000", "-t", "0x0c", "-c", "-m"]
 EXPECTED = bytes.fromhex("80ffffff0cffffff0008000000001000" "55aa")
@@ -140,6 +142,36 @@ def write_findings(path):
         f.seek(446)
         f.write(entry(0x80, 0x0c, 2048, 16384) + entry(0, 0x83, 18433, 16384) +
                 entry(0, 0x00, 40960, 2048) + entry(0, 0x83, 45056, 8192) + b"\x55\xaa")
+
+
+def write_allwinner(path):
+    """An Allwinner board's image: Debian's armhf layout, an SPL of 48
+    sectors at 8 KiB with its eGON sum, a uImage of 400 KiB at 40 KiB,
+    and the boot partition at 1 MiB."""
+    length = 48 * 512
+    spl = bytearray(length)
+    for i in range(48, length):
+        spl[i] = (i * 7 + 3) & 0xff
+    spl[0:24] = (0xea000016).to_bytes(4, "little") + b"eGON.BT0" + \
+        (0x5f0a6c39).to_bytes(4, "little") + length.to_bytes(4, "little") + b"SPL\x02"
+    total = sum(int.from_bytes(spl[i:i + 4], "little") for i in range(0, length, 4))
+    spl[12:16] = (total & 0xffffffff).to_bytes(4, "little")
+    header = bytearray(64)
+    header[0:4] = (0x27051956).to_bytes(4, "big")
+    header[12:16] = (400 * 1024 - 64).to_bytes(4, "big")
+    header[28:32] = bytes([17, 2, 5, 0])
+    header[32:46] = b"U-Boot 2023.01"
+    header[4:8] = zlib.crc32(bytes(header)).to_bytes(4, "big")
+    with open(path, "wb") as f:
+        f.truncate((2048 + 0x100000) * 512)
+        f.seek(440)
+        f.write(bytes.fromhex("0100ed5e") + b"\0\0" + entry(0x80, 0x0c, 2048, 0x100000))
+        f.seek(510)
+        f.write(b"\x55\xaa")
+        f.seek(8192)
+        f.write(spl)
+        f.seek(40960)
+        f.write(header)
 
 
 def write_hybrid(path):
@@ -272,6 +304,8 @@ def main():
         write_findings(findings)
         hybrid = scratch / "hybrid.img"
         write_hybrid(hybrid)
+        allwinner = scratch / "allwinner.img"
+        write_allwinner(allwinner)
 
         commands = [
             ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
@@ -303,6 +337,7 @@ def main():
             ("mkentry-check, hybrid GPT", [str(checker), str(hybrid)], "/dev/null"),
             ("mkentry-check --json, hybrid GPT", [str(checker), "--json", str(hybrid)],
              "/dev/null"),
+            ("mkentry-check, Allwinner loader", [str(checker), str(allwinner)], "/dev/null"),
         ] + [(f"{' '.join(cmd)}, GPT 128", cmd + [str(full)], "/dev/null")
              for cmd in (["sfdisk", "-V"], ["blkid", "-p"], ["partx", "--show"]) if installed(cmd)]
         for name, cmd, _ in commands[:5]:

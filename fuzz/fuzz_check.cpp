@@ -127,8 +127,10 @@ bool readers_named(const checked_table& table)
 
 std::size_t table_lines(const checked_table& table)
 {
-    // The disk, and a line for each reader that differs.
-    std::size_t lines = 1 + static_cast<std::size_t>(std::popcount(table.differing));
+    // The disk, a line for each reader that differs, and one for each boot
+    // loader found.
+    std::size_t lines =
+        1 + static_cast<std::size_t>(std::popcount(table.differing)) + table.loaders.count;
     const bool gpt_disk = table.format == disk_format::gpt;
     if (!gpt_disk || is_hybrid(table.mbr)) {
         // The identifier, the header, and the rows: no slot of an MBR

@@ -727,6 +727,7 @@ TEST(golden, slots_json)
          }
       ]
    },
+   "loaders": [],
    "readers": {
       "linux": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 30720, "size": 2048}, {"number": "3", "start": 1000, "size": 24}]},
       "u-boot": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 30720, "size": 2048}, {"number": "3", "start": 1000, "size": 24}]},
@@ -806,6 +807,7 @@ TEST(golden, chain_json)
          }
       ]
    },
+   "loaders": [],
    "readers": {
       "linux": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "3", "start": 65536, "size": 2}, {"number": "5", "start": 67584, "size": 30720}]},
       "u-boot": {"scheme": "dos", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "3", "start": 65536, "size": 65536}]},
@@ -1101,6 +1103,7 @@ TEST(golden, gpt_json)
          "type": "83"
       }
    ],
+   "loaders": [],
    "readers": {
       "linux": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]},
       "u-boot": {"scheme": "gpt", "partitions": [{"number": "1", "start": 2048, "size": 32768}, {"number": "2", "start": 34816, "size": 32768}, {"number": "3", "start": 67584, "size": 63455}]},

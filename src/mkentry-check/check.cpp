@@ -6,6 +6,7 @@
 
 #include "disk/cache.h"
 #include "gpt/gpt_rules.h"
+#include "loaders/loader_rules.h"
 #include "readers/as_written.h"
 #include "table.h"
 
@@ -55,6 +56,7 @@ void check_gpt_disk(checked_table& table)
     check_slots(check, table.mbr, mbr_role::beside_gpt);
     // EDK2 reads a GPT whatever the MBR's signature.
     read_gpt(check, table.gpt);
+    table.gpt.room_for_loader = array_leaves_room(table.loaders, table.gpt, check.disk.sector_size);
     if (check.failure.reason == nullptr) {
         check_gpt(check, table.mbr, table.gpt);
     }
@@ -116,10 +118,15 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
     table.check.reader = caching_reader(reader, disk.sector_size);
     read_mbr(table.mbr, sector);
     table.format = format_of(table.mbr);
+    // First, so that a GPT laid out around a loader is known as such.
+    find_loaders(table.check, table.loaders);
     if (table.format == disk_format::gpt) {
         check_gpt_disk(table);
     } else {
         check_mbr_disk(table);
+    }
+    if (table.check.failure.reason == nullptr) {
+        check_loaders(table.check, table.loaders, table.mbr, table.gpt, table.format);
     }
     if (disk.partial_image_bytes != 0) {
         add(table.check, {.what = rule::partial_sector,

@@ -7,6 +7,7 @@
 
 #include "gpt/gpt_rules.h"
 #include "iso/iso_rules.h"
+#include "loaders/loader_rules.h"
 #include "mbr/mbr_rules.h"
 #include "rules/shared_rules.h"
 
@@ -14,10 +15,7 @@ namespace {
 
 // Each file's rows from its first rule on, in the enum's order.
 const std::array<std::span<const rule_info>, rule_tables> tables = {
-    shared_rules,
-    mbr_rules,
-    gpt_rules,
-    iso_rules,
+    shared_rules, mbr_rules, gpt_rules, iso_rules, loader_rules,
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "gpt/gpt.h"
 #include "iso/iso.h"
+#include "loaders/loaders.h"
 #include "mbr/mbr.h"
 #include "readers/readers.h"
 #include "rules/context.h"
@@ -25,6 +26,7 @@ struct checked_table {
     mbr_table mbr;
     gpt_table gpt;
     iso_volume iso;         // an MBR disk's ISO 9660 volume and El Torito catalog
+    loader_set loaders;     // the boot loaders where the ROMs look for them
     reader_views readers;   // what each board reader makes of the disk
     unsigned differing = 0; // the readers (as rules name them) that do not make it as written
 };

@@ -188,8 +188,9 @@ void check_layout(check_context& check, const gpt_table& gpt)
     }
     const gpt_header& primary = gpt.primary.header;
     const sector_range array = array_range(primary, check.disk.sector_size);
-    if (array_bytes(primary) < least_array_bytes || primary.entries_lba != 2 ||
-        array.last >= primary.first_usable) {
+    // An array made small or moved for a boot loader is laid out as it must be.
+    if (!gpt.room_for_loader && (array_bytes(primary) < least_array_bytes ||
+                                 primary.entries_lba != 2 || array.last >= primary.first_usable)) {
         add(check, {.what = rule::gpt_array_placement,
                     .at = at_gpt(gpt_part::primary_array),
                     .sectors = array});

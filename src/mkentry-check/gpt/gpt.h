@@ -46,6 +46,7 @@ struct gpt_table {
     std::array<gpt_partition, max_gpt_partitions> partitions; // the first count of them
     std::size_t count = 0;
     std::uint32_t first_number_past_kept = 0; // a used entry past 255, if any
+    bool room_for_loader = false;             // the primary array is laid out around a boot loader
 };
 
 // The sectors an array takes, rounded up to whole sectors.

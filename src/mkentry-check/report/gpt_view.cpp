@@ -195,7 +195,7 @@ void print_gpt_row(row_text& row, const gpt_partition& partition)
 
 // A partition as sfdisk --json lists it, built as the text's rows are.
 void put_json_partition(row_text& row, const gpt_partition& partition, std::string_view device,
-                        bool first)
+                        bool first, const char* loader)
 {
     const gpt_entry& entry = partition.entry;
     put(row, first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"");
@@ -220,7 +220,13 @@ void put_json_partition(row_text& row, const gpt_partition& partition, std::stri
     }
     put(row, ",\n            \"partuuid\": \"");
     put_guid(row, entry.unique, letter_case::lower);
-    put(row, "\"\n         }");
+    put(row, "\"");
+    if (loader != nullptr) {
+        put(row, ",\n            \"holds-loader\": \"");
+        put(row, loader);
+        put(row, "\"");
+    }
+    put(row, "\n         }");
 }
 
 } // namespace
@@ -289,7 +295,8 @@ void print_gpt_json_table(std::FILE* out, const checked_table& table, std::strin
     row_text rows;
     rows.out = out;
     for (std::size_t i = 0; i < gpt.count; ++i) {
-        put_json_partition(rows, gpt.partitions[i], device, i == 0);
+        put_json_partition(rows, gpt.partitions[i], device, i == 0,
+                           held_loader(table.loaders, gpt.partitions[i].number));
     }
     flush(rows);
     std::fputs(gpt.count == 0 ? "]\n   }" : "\n      ]\n   }", out);

@@ -93,7 +93,7 @@ void print_json_finding(std::FILE* out, const checked_table& table, const findin
 void print_json(std::FILE* out, const checked_table& table, std::string_view device)
 {
     if (table.format == disk_format::mbr) {
-        print_mbr_json_table(out, table.mbr, table.check.disk, device);
+        print_mbr_json_table(out, table.mbr, table.check.disk, device, table.loaders);
         print_iso_json(out, table.iso);
     } else {
         print_gpt_json_table(out, table, device);
@@ -101,6 +101,7 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
             print_hybrid_json(out, table.mbr);
         }
     }
+    print_loaders_json(out, table.loaders);
     print_readers_json(out, table);
     std::fputs(",\n   \"findings\": [", out);
     const char* separator = "\n";

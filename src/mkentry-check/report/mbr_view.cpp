@@ -68,7 +68,7 @@ void put_row(row_text& row, std::string_view partuuid_prefix, const partition_vi
 // A partition as sfdisk --json lists it, its node named as the kernel
 // names it.
 void print_json_partition(std::FILE* out, const mbr_table& mbr, std::string_view device,
-                          const partition_view& view, bool first)
+                          const partition_view& view, bool first, const loader_set& loaders)
 {
     std::fputs(first ? "\n         {\n            \"node\": \"" : ",{\n            \"node\": \"",
                out);
@@ -80,6 +80,9 @@ void print_json_partition(std::FILE* out, const mbr_table& mbr, std::string_view
     if (view.has_partuuid) {
         std::fprintf(out, ",\n            \"partuuid\": \"%08" PRIx32 "-%02x\"", mbr.identifier,
                      view.number);
+    }
+    if (const char* family = held_loader(loaders, view.number); family != nullptr) {
+        std::fprintf(out, ",\n            \"holds-loader\": \"%s\"", family);
     }
     std::fputs(view.boot_flag == 0x80 ? ",\n            \"bootable\": true\n         }"
                                       : "\n         }",
@@ -162,7 +165,7 @@ void put_json_grain(std::FILE* out, const disk_geometry& disk)
 }
 
 void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, const disk_geometry& disk,
-                          std::string_view device)
+                          std::string_view device, const loader_set& loaders)
 {
     std::fprintf(out,
                  "{\n   \"partitiontable\": {\n      \"label\": \"dos\",\n      \"id\": "
@@ -176,12 +179,12 @@ void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, const disk_geome
     bool first = true;
     for (std::uint8_t slot = 1; slot <= slot_count && has_signature(mbr); ++slot) {
         if (is_used(mbr.slots[slot - 1])) {
-            print_json_partition(out, mbr, device, slot_view(mbr, slot), first);
+            print_json_partition(out, mbr, device, slot_view(mbr, slot), first, loaders);
             first = false;
         }
     }
     for (std::size_t i = 0; i < mbr.logical_count; ++i) {
-        print_json_partition(out, mbr, device, logical_view(mbr.logicals[i]), first);
+        print_json_partition(out, mbr, device, logical_view(mbr.logicals[i]), first, loaders);
         first = false;
     }
     std::fputs(first ? "]\n   }" : "\n      ]\n   }", out);

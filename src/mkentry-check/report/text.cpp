@@ -31,6 +31,7 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
         }
         print_gpt_table(out, table);
     }
+    print_loaders_text(out, table);
     print_readers_text(out, table);
     for_each_finding(table, [&](const finding& found) {
         std::fputs(is_error(found.what) ? "error: " : "warning: ", out);

@@ -20,7 +20,7 @@ constexpr const char* partition_infix(std::string_view device)
 // An MBR disk's slots and the partitions past them.
 void print_mbr_table(std::FILE* out, const mbr_table& mbr);
 void print_mbr_json_table(std::FILE* out, const mbr_table& mbr, const disk_geometry& disk,
-                          std::string_view device);
+                          std::string_view device, const loader_set& loaders);
 // sfdisk's "grain", its alignment in bytes, where not 1 MiB: on a disk of
 // at most 4 MiB, one sector.
 void put_json_grain(std::FILE* out, const disk_geometry& disk);
@@ -36,6 +36,13 @@ void print_iso_json(std::FILE* out, const iso_volume& iso);
 // A GPT disk's headers and partitions.
 void print_gpt_table(std::FILE* out, const checked_table& table);
 void print_gpt_json_table(std::FILE* out, const checked_table& table, std::string_view device);
+
+// The boot loaders found, a line each and as a JSON list; the family of
+// the loader a partition (an MBR's slot or logical, or a GPT's entry) is
+// made for, nullptr for none.
+void print_loaders_text(std::FILE* out, const checked_table& table);
+void print_loaders_json(std::FILE* out, const loader_set& loaders);
+const char* held_loader(const loader_set& loaders, std::uint16_t number);
 
 // What each board reader makes: a line for each that does not make the
 // partitions as written; every reader's view, for the JSON; a finding's

@@ -91,6 +91,11 @@ enum class rule : std::uint8_t {
     el_torito_catalog_bad,
     isohybrid,
     el_torito_boot,
+    // loaders/loader_rules.cpp: the boot loaders where the ROMs look
+    loader_invalid,
+    loader_under_partition,
+    loader_under_table,
+    loader_over_gpt_array,
     end,
 };
 
@@ -99,6 +104,7 @@ enum class rule : std::uint8_t {
 inline constexpr rule first_mbr_rule = rule::no_signature;
 inline constexpr rule first_gpt_rule = rule::ee_not_at_sector_1;
 inline constexpr rule first_iso_rule = rule::boot_image_past_disk_end;
+inline constexpr rule first_loader_rule = rule::loader_invalid;
 
 constexpr std::size_t rules_between(rule first, rule end)
 {
@@ -107,8 +113,16 @@ constexpr std::size_t rules_between(rule first, rule end)
 
 enum class severity : std::uint8_t { error, warning };
 
-// The board readers a rule can concern, as a set.
-enum class reader : std::uint8_t { none = 0, linux_kernel = 1, u_boot = 2, edk2 = 4, grub = 8 };
+// The board readers a rule can concern, as a set; rom, the SoC's boot ROM
+// (or the SPL it starts), reads the loaders, not the table.
+enum class reader : std::uint8_t {
+    none = 0,
+    linux_kernel = 1,
+    u_boot = 2,
+    edk2 = 4,
+    grub = 8,
+    rom = 16
+};
 
 constexpr reader operator|(reader one, reader other)
 {
@@ -219,6 +233,6 @@ const rule_info& info(rule what);
 
 // Every row, for the manual's list and the tests.
 std::span<const rule_info> rows_of(std::size_t table);
-inline constexpr std::size_t rule_tables = 4;
+inline constexpr std::size_t rule_tables = 5;
 
 inline bool is_error(rule what) { return info(what).level.level == severity::error; }
