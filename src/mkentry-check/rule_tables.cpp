@@ -9,6 +9,7 @@
 #include "iso/iso_rules.h"
 #include "mbr/mbr_rules.h"
 #include "rules/shared_rules.h"
+#include "soc/soc_rules.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ const std::array<std::span<const rule_info>, rule_tables> tables = {
     mbr_rules,
     gpt_rules,
     iso_rules,
+    soc_rules,
 };
 
 } // namespace

@@ -8,5 +8,5 @@
 
 #include "rules/rules.h"
 
-inline constexpr std::size_t iso_rule_count = rules_between(first_iso_rule, rule::end);
+inline constexpr std::size_t iso_rule_count = rules_between(first_iso_rule, first_soc_rule);
 extern const std::array<rule_info, iso_rule_count> iso_rules;
