@@ -51,8 +51,9 @@ fat_kind read_boot_sector(std::span<const std::uint8_t, 512> boot, fat_volume& v
         return fat_kind::none;
     }
     const std::uint64_t root_sectors =
-        (std::uint64_t{root_entries} * entry_bytes + sector_bytes - 1) / sector_bytes;
-    const std::uint64_t meta = reserved + std::uint64_t{fats} * fat_sectors + root_sectors;
+        (static_cast<std::uint64_t>(root_entries) * entry_bytes + sector_bytes - 1) / sector_bytes;
+    const std::uint64_t fat_area = static_cast<std::uint64_t>(fats) * fat_sectors;
+    const std::uint64_t meta = reserved + fat_area + root_sectors;
     if (meta >= total) {
         return fat_kind::none;
     }
@@ -69,8 +70,8 @@ fat_kind read_boot_sector(std::span<const std::uint8_t, 512> boot, fat_volume& v
     }
     volume.kind = kind;
     volume.cluster_bytes = sector_bytes * per_cluster;
-    volume.fat_offset = std::uint64_t{reserved} * sector_bytes;
-    volume.root_offset = (reserved + std::uint64_t{fats} * fat_sectors) * sector_bytes;
+    volume.fat_offset = static_cast<std::uint64_t>(reserved) * sector_bytes;
+    volume.root_offset = (reserved + fat_area) * sector_bytes;
     volume.root_entries = kind == fat_kind::fat32 ? 0 : root_entries;
     volume.data_offset = meta * sector_bytes;
     volume.clusters = clusters;

@@ -32,22 +32,28 @@ constexpr std::uint8_t upper(std::uint32_t unit)
     return static_cast<std::uint8_t>(unit >= 'a' && unit <= 'z' ? unit - 'a' + 'A' : unit);
 }
 
-// The name's 8.3 form, space-padded and upper case; false where it has none.
+// The name's 8.3 form, space-padded and upper case; false where it has
+// none. Walked by hand: string_view's find would import memchr, and its
+// substr a throw, each looked up at every start.
 bool short_form(std::string_view name, short_name& form)
 {
     form.fill(' ');
-    const std::size_t dot = name.rfind('.');
-    const std::string_view base = name.substr(0, dot);
-    const std::string_view ext = dot == std::string_view::npos ? "" : name.substr(dot + 1);
-    if (base.empty() || base.size() > 8 || ext.size() > 3 ||
-        base.find('.') != std::string_view::npos) {
+    std::size_t dot = name.size();
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '.' && dot != name.size()) {
+            return false;
+        }
+        dot = name[i] == '.' ? i : dot;
+    }
+    const std::size_t ext = dot == name.size() ? 0 : name.size() - dot - 1;
+    if (dot == 0 || dot > 8 || ext > 3) {
         return false;
     }
-    for (std::size_t i = 0; i < base.size(); ++i) {
-        form[i] = upper(static_cast<std::uint8_t>(base[i]));
+    for (std::size_t i = 0; i < dot; ++i) {
+        form[i] = upper(static_cast<std::uint8_t>(name[i]));
     }
-    for (std::size_t i = 0; i < ext.size(); ++i) {
-        form[8 + i] = upper(static_cast<std::uint8_t>(ext[i]));
+    for (std::size_t i = 0; i < ext; ++i) {
+        form[8 + i] = upper(static_cast<std::uint8_t>(name[dot + 1 + i]));
     }
     return true;
 }
@@ -144,6 +150,12 @@ step take_entry(search& look, const std::uint8_t* entry)
     return by_long_name || by_short_name ? step::found : step::go_on;
 }
 
+// Whether bytes of the partition from offset lie inside it.
+bool inside(const fat_volume& volume, std::uint64_t offset, std::uint64_t bytes)
+{
+    return offset <= volume.bytes && bytes <= volume.bytes - offset;
+}
+
 // The entries of bytes of the partition from offset, as far as they lie
 // inside it.
 step take_entries(check_context& check, const fat_volume& volume, search& look,
@@ -152,7 +164,7 @@ step take_entries(check_context& check, const fat_volume& volume, search& look,
     std::array<std::uint8_t, chunk_bytes> chunk;
     while (bytes != 0 && look.seen < max_entries) {
         const std::uint64_t length = bytes < chunk_bytes ? bytes : chunk_bytes;
-        if (offset > volume.bytes || length > volume.bytes - offset ||
+        if (!inside(volume, offset, length) ||
             !read_disk(check, volume.start + offset, "the FAT root directory",
                        std::span(chunk).first(static_cast<std::size_t>(length)))) {
             return step::ended;
@@ -174,13 +186,14 @@ step take_entries(check_context& check, const fat_volume& volume, search& look,
 std::uint32_t next_cluster(check_context& check, const fat_volume& volume, std::uint32_t cluster)
 {
     std::array<std::uint8_t, 4> entry{};
-    const std::uint64_t offset = volume.fat_offset + std::uint64_t{cluster} * 4;
-    if (offset + entry.size() > volume.bytes ||
+    const std::uint64_t offset = volume.fat_offset + static_cast<std::uint64_t>(cluster) * 4;
+    if (!inside(volume, offset, entry.size()) ||
         !read_disk(check, volume.start + offset, "the FAT", entry)) {
         return 0;
     }
-    const std::uint32_t next =
-        (entry[0] | entry[1] << 8U | entry[2] << 16U | std::uint32_t{entry[3]} << 24U) & fat32_mask;
+    const std::uint32_t next = (std::uint32_t{entry[0]} | std::uint32_t{entry[1]} << 8U |
+                                std::uint32_t{entry[2]} << 16U | std::uint32_t{entry[3]} << 24U) &
+                               fat32_mask;
     return next >= 2 && next - 2 < volume.clusters ? next : 0;
 }
 
@@ -217,7 +230,7 @@ bool fat_has_file(check_context& check, const fat_volume& volume, std::string_vi
     for (std::uint32_t cluster = volume.root_cluster; cluster != 0 && look.seen < max_entries;
          cluster = next_cluster(check, volume, cluster)) {
         const std::uint64_t offset =
-            volume.data_offset + std::uint64_t{cluster - 2} * volume.cluster_bytes;
+            volume.data_offset + static_cast<std::uint64_t>(cluster - 2) * volume.cluster_bytes;
         const step next = take_entries(check, volume, look, offset, volume.cluster_bytes);
         if (next != step::go_on) {
             return next == step::found;

@@ -66,8 +66,7 @@ void print_rom_json(std::FILE* out, const rom_view& rom)
                  static_cast<int>(key.size()), key.data());
     for (std::size_t i = 0; i < rom.load_count; ++i) {
         const rom_load& load = rom.loads[i];
-        std::fprintf(out,
-                     "%s{\"file\": \"%s\", \"table\": \"%s\", \"partition\": %u, \"found\": %s}",
+        std::fprintf(out, R"(%s{"file": "%s", "table": "%s", "partition": %u, "found": %s})",
                      i == 0 ? "" : ", ", rom_file_name(static_cast<std::uint64_t>(load.file)),
                      table_keys[static_cast<std::size_t>(load.table)], load.partition,
                      load.found ? "true" : "false");

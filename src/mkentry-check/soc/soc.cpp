@@ -26,8 +26,9 @@ constexpr std::array<family_names, 8> families = {{
     {soc_family::amlogic, "amlogic", "the Amlogic ROM"},
 }};
 
-constexpr std::array<const char*, 4> file_names = {"bootcode.bin", "start.elf", "start4.elf",
-                                                   "MLO"};
+// Literals, each ending in its NUL.
+constexpr std::array<std::string_view, 4> file_names = {"bootcode.bin", "start.elf", "start4.elf",
+                                                        "MLO"};
 
 } // namespace
 
@@ -56,7 +57,10 @@ const char* rom_name(std::uint64_t soc)
 
 const char* rom_file_name(std::uint64_t file)
 {
-    return file < file_names.size() ? file_names[static_cast<std::size_t>(file)] : "its file";
+    if (file >= file_names.size()) {
+        return "its file";
+    }
+    return file_names[static_cast<std::size_t>(file)].data();
 }
 
 bool is_superfloppy(const mbr_table& mbr, const sector_bytes& sector, fat_volume& volume)
