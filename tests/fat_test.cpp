@@ -15,6 +15,7 @@
 #include "check_rows.h"
 #include "fat/fat.h"
 #include "report/report.h"
+#include "rules/message.h"
 
 namespace {
 
@@ -512,5 +513,28 @@ TEST_P(rom, demands_its_table_and_files)
 
 INSTANTIATE_TEST_SUITE_P(rows, rom, testing::ValuesIn(rom_cases),
                          [](const auto& row_info) { return std::string(row_info.param.name); });
+
+// A FAT boot sector whose bytes at slot 1 read as an entry with a bad
+// boot flag: Linux, U-Boot and GRUB refuse the table; EDK2, which looks at
+// no boot flag, makes a partition of it.
+TEST(superfloppy, read_as_an_mbr_by_edk2)
+{
+    fat_disk disk = disk_of(fat16, pi_root, 0);
+    std::vector<std::uint8_t>& boot = disk.patches[0].bytes;
+    const std::vector<std::uint8_t> slot = {0x41, 0, 0, 0, 0x83, 0, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0};
+    std::copy(slot.begin(), slot.end(), boot.begin() + 446);
+    sector_bytes first{};
+    std::copy_n(boot.begin(), first.size(), first.begin());
+    const checked_table checked = check_table(first, {geometry_problem::none, 512, disk.sectors, 0},
+                                              {}, {read_patches, &disk});
+    EXPECT_EQ(checked.superfloppy.kind, fat_kind::fat16);
+    ASSERT_EQ(checked.check.findings.count, 1U);
+    const finding& found = checked.check.findings.kept[0];
+    EXPECT_EQ(found.what, rule::superfloppy_read_as_mbr);
+    EXPECT_EQ(found.value, 4U);
+    EXPECT_EQ(printed([&](std::FILE* out) { print_message(out, found); }),
+              "sector 0 is a FAT boot sector and no partition table, but EDK2 read the boot "
+              "sector's bytes where the slots lie as partitions.");
+}
 
 } // namespace

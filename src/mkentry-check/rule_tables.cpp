@@ -15,11 +15,7 @@ namespace {
 
 // Each file's rows from its first rule on, in the enum's order.
 const std::array<std::span<const rule_info>, rule_tables> tables = {
-    shared_rules,
-    mbr_rules,
-    gpt_rules,
-    iso_rules,
-    soc_rules,
+    shared_rules, mbr_rules, gpt_rules, iso_rules, soc_rules,
 };
 
 } // namespace
