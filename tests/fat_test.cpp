@@ -141,7 +141,7 @@ struct lookup_case {
     const char* name;
     layout fat;
     std::vector<std::uint8_t> root;
-    const char* file;
+    std::string file;
     bool found;
     std::uint64_t partition_sectors = 70000;
 };
@@ -185,6 +185,10 @@ const lookup_case lookup_cases[] = {
     // The root's first sector is the partition's last one, or one past it.
     {"root_in_the_last_sector", fat16, pi_root, "bootcode.bin", true, 4 + 64 + 1},
     {"root_past_its_partition", fat16, pi_root, "bootcode.bin", false, 4 + 64},
+    {"root_a_sector_past_its_partition", fat16, pi_root, "bootcode.bin", false, 4 + 64 - 1},
+    // 20 pieces of 13 units: the longest name, 255 units.
+    {"long_name_of_20_pieces", fat16, long_entries(std::u16string(255, u'a'), "AAAAAA~1   "),
+     std::string(255, 'A').c_str(), true},
 };
 
 void PrintTo(const lookup_case& row, std::ostream* out) { *out << row.name; }
@@ -357,6 +361,18 @@ constexpr auto mlo = static_cast<std::uint64_t>(rom_file::mlo);
 const gpt_bytes pi_gpt = {{{esp, 2048, 72047}}, 262144};
 const gpt_bytes array_at_3 = {{{esp, 2048, 72047}}, 262144, 512, 128, 3};
 const slot_bytes whole_disk = {0, 0xee, 1, 262143};
+
+// The FAT32 in the GPT's entry of an index, the entries before it
+// partitions of 100 sectors that hold no file system.
+gpt_bytes fat_at_entry(std::uint32_t index)
+{
+    gpt_bytes gpt = {{}, 262144};
+    for (std::uint32_t i = 0; i < index; ++i) {
+        gpt.partitions.push_back({linux_data, 80000 + 100 * i, 80099 + 100 * i, 0, "", i + 1});
+    }
+    gpt.partitions.push_back({esp, 2048, 72047, 0, "", index + 1});
+    return gpt;
+}
 const slot_bytes gpt_itself = {0, 0xee, 1, 2047};
 
 const rom_case rom_cases[] = {
@@ -449,6 +465,20 @@ const rom_case rom_cases[] = {
      1,
      {{rule::rom_file_missing, 1, 0, 0, no_sectors, gpt_field::none, 0, 2}},
      pi_gpt},
+    {"rpi4_fat_in_gpt_entry_8",
+     soc_family::rpi4,
+     {whole_disk},
+     short_entry("START4  ELF"),
+     0,
+     {},
+     fat_at_entry(7)},
+    {"rpi4_fat_in_gpt_entry_9",
+     soc_family::rpi4,
+     {whole_disk},
+     short_entry("START4  ELF"),
+     1,
+     {{rule::rom_no_fat_partition, 0, 0, 0, no_sectors, gpt_field::none, 0, 2}},
+     fat_at_entry(8)},
     {"rpi4_no_fat",
      soc_family::rpi4,
      {{0, 0x0c, 4096, 70000}},
@@ -535,6 +565,47 @@ TEST(superfloppy, read_as_an_mbr_by_edk2)
     EXPECT_EQ(printed([&](std::FILE* out) { print_message(out, found); }),
               "sector 0 is a FAT boot sector and no partition table, but EDK2 read the boot "
               "sector's bytes where the slots lie as partitions.");
+}
+
+// A FAT boot sector at sector 0 with slots that form a table (boot flags
+// of 00 and 80, a slot used) is an MBR, as Linux reads it.
+TEST(superfloppy, not_with_a_table_of_its_own)
+{
+    fat_disk disk = disk_of(fat16, pi_root, 0);
+    std::vector<std::uint8_t>& boot = disk.patches[0].bytes;
+    const std::vector<std::uint8_t> slot = {0x80, 0, 0, 0, 0x0c, 0, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0};
+    std::copy(slot.begin(), slot.end(), boot.begin() + 446);
+    sector_bytes first{};
+    std::copy_n(boot.begin(), first.size(), first.begin());
+    const checked_table checked = check_table(first, {geometry_problem::none, 512, disk.sectors, 0},
+                                              {}, {read_patches, &disk});
+    EXPECT_EQ(checked.superfloppy.kind, fat_kind::none);
+    EXPECT_EQ(checked.mbr.slots[0].lba_begin, 2048U);
+}
+
+// Every family's key reads back as the family it names.
+TEST(soc, keys_read_back)
+{
+    const std::array<std::pair<const char*, soc_family>, 8> families = {{
+        {"allwinner", soc_family::allwinner},
+        {"rockchip", soc_family::rockchip},
+        {"imx6", soc_family::imx6},
+        {"imx8m", soc_family::imx8m},
+        {"am335x", soc_family::am335x},
+        {"rpi", soc_family::rpi},
+        {"rpi4", soc_family::rpi4},
+        {"amlogic", soc_family::amlogic},
+    }};
+    for (const auto& [key, family] : families) {
+        soc_family read = soc_family::none;
+        EXPECT_TRUE(parse_soc(key, read)) << key;
+        EXPECT_EQ(read, family) << key;
+        EXPECT_EQ(soc_key(family), key);
+    }
+    soc_family read = soc_family::none;
+    EXPECT_FALSE(parse_soc("rpi5", read));
+    EXPECT_FALSE(parse_soc("", read));
+    EXPECT_EQ(soc_key(soc_family::none), "none");
 }
 
 } // namespace
