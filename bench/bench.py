@@ -21,7 +21,8 @@ It also measures mkentry-check reading back a clean table from an image
 file, with its text report and with --json, a table of four slots with
 three findings, walking a chain of 12 logical partitions in an extended
 one, the GPT sgdisk writes for three partitions (a 128-entry array and its
-backup) and the same as a hybrid, and a GPT whose 128 entries are all used,
+backup) and the same as a hybrid, a GPT whose 128 entries are all used, and
+a Raspberry Pi card whose FAT root --soc rpi reads,
 beside the tools a script would run instead on the same images (blkid -p,
 partx --show, sfdisk -V, fdisk -l, sgdisk -v; on the full GPT those of
 util-linux that are installed, for information).
@@ -69,6 +70,7 @@ CHECKER_GOALS = [  # name, goal, gate
     ("mkentry-check, GPT 128", 3, 3),
     ("mkentry-check --json, GPT 128", 5, 5),
     ("mkentry-check, Allwinner loader", 1.5, 1.5),
+    ("mkentry-check --soc rpi", 2, 2),
 ]
 ARGS = ["-b", "2048", "-s", "0x100000", "-t", "0x0c", "-c", "-m"]
 EXPECTED = bytes.fromhex("80ffffff0cffffff0008000000001000" "55aa")
@@ -178,6 +180,23 @@ def write_hybrid(path):
     """The board's GPT of write_gpt with its three partitions in the MBR too."""
     write_gpt(path)
     subprocess.run(["sgdisk", "-h1:2:3", str(path)], check=True, stdout=subprocess.DEVNULL)
+
+
+def write_pi(path):
+    """A Raspberry Pi 0-3 card: slot 1 a FAT32 of 64 MiB at 1 MiB that
+    mkfs.fat writes, holding bootcode.bin and start.elf, copied by mtools."""
+    with open(path, "wb") as f:
+        f.truncate((2048 + 131072) * 512)
+        f.seek(440)
+        f.write(bytes.fromhex("0100ed5e") + b"\0\0" + entry(0x80, 0x0c, 2048, 131072))
+        f.seek(510)
+        f.write(b"\x55\xaa")
+    subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-i", "5eed0001", "--offset", "2048",
+                    str(path), "65536"], check=True, stdout=subprocess.DEVNULL)
+    empty = path.with_suffix(".file")
+    empty.write_bytes(b"")
+    for name in ("bootcode.bin", "start.elf"):
+        subprocess.run(["mcopy", "-i", f"{path}@@1M", str(empty), f"::{name}"], check=True)
 
 
 def installed(cmd):
@@ -306,6 +325,8 @@ def main():
         write_hybrid(hybrid)
         allwinner = scratch / "allwinner.img"
         write_allwinner(allwinner)
+        pi = scratch / "pi.img"
+        write_pi(pi)
 
         commands = [
             ("mkentry", [str(dynamic)] + ARGS, "/dev/null"),
@@ -338,6 +359,7 @@ def main():
             ("mkentry-check --json, hybrid GPT", [str(checker), "--json", str(hybrid)],
              "/dev/null"),
             ("mkentry-check, Allwinner loader", [str(checker), str(allwinner)], "/dev/null"),
+            ("mkentry-check --soc rpi", [str(checker), "--soc", "rpi", str(pi)], "/dev/null"),
         ] + [(f"{' '.join(cmd)}, GPT 128", cmd + [str(full)], "/dev/null")
              for cmd in (["sfdisk", "-V"], ["blkid", "-p"], ["partx", "--show"]) if installed(cmd)]
         for name, cmd, _ in commands[:5]:

@@ -6,7 +6,8 @@
 // 8 the disk's size in sectors, the next byte picks the sector size, the
 // next the number of reserved ranges (16 bytes each, up to 8), the next
 // whether to give the GPT headers at sector 1 and at their alternate LBA
-// right CRCs (bit 0, bit 1), and what follows is the rest of the disk, held
+// right CRCs (bit 0, bit 1) and, in its bits 2 and up modulo 9, the SoC
+// family whose ROM is checked (0: none), and what follows is the rest of the disk, held
 // in memory: byte B of the disk reads as byte B mod 512 of the
 // (B / 512 mod count)-th 512 bytes of it, so that every link and array,
 // however far or looping, lands on something, and a read that touches 512
@@ -127,12 +128,16 @@ bool readers_named(const checked_table& table)
 
 std::size_t table_lines(const checked_table& table)
 {
-    // The disk, a line for each reader that differs, and one for each boot
-    // loader found.
+    // The disk, a line for each board reader that differs, the ROM's, and
+    // one for each boot loader found.
+    constexpr unsigned boards_differing = (1U << board_count) - 1;
     std::size_t lines =
-        1 + static_cast<std::size_t>(std::popcount(table.differing)) + table.loaders.count;
+        1 + static_cast<std::size_t>(std::popcount(table.differing & boards_differing)) +
+        (table.rom.soc != soc_family::none ? 1 : 0) + table.loaders.count;
     const bool gpt_disk = table.format == disk_format::gpt;
-    if (!gpt_disk || is_hybrid(table.mbr)) {
+    if (table.superfloppy.kind != fat_kind::none) {
+        lines += 1; // in place of the slots
+    } else if (!gpt_disk || is_hybrid(table.mbr)) {
         // The identifier, the header, and the rows: no slot of an MBR
         // without 55 aa.
         const bool slots_listed = gpt_disk || has_signature(table.mbr);
@@ -201,8 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fix_crcs(memory, decode_header(std::span<const std::uint8_t>(primary)).alternate_lba);
     }
 
+    const auto soc = static_cast<soc_family>((fixes >> 2) % 9);
     const checked_table table =
-        check_table(sector, disk, {reserved.data(), reserved_count}, {read_memory, &memory});
+        check_table(sector, disk, {reserved.data(), reserved_count}, {read_memory, &memory}, soc);
     const read_failure& failure = table.check.failure;
     if (failure.reason != nullptr && (failure.sector >= disk.sectors || memory.blocks() == 0)) {
         std::abort();

@@ -225,7 +225,7 @@ checked_table check_row(const table_case& row)
     const disk_geometry geometry = {geometry_problem::none, row.disk.sector_size, row.disk.sectors,
                                     row.disk.partial_image_bytes};
     return check_table(sector_of(row.slots, row.identifier, row.signature), geometry,
-                       row.disk.reserved, {read_row, &row});
+                       row.disk.reserved, {read_row, &row}, row.soc);
 }
 
 // No reader's model differs from the table as written without a finding

@@ -98,6 +98,7 @@ struct table_case {
     std::optional<std::vector<listed>> listed_past_slots; // checked where given: a GPT's too
     std::vector<patch> patches;                           // bytes laid over all else, such as a GPT
     bool quoted = false; // each finding's entry and value checked too, else taken as 0
+    soc_family soc = soc_family::none; // the ROM --soc names
 };
 
 inline constexpr test_disk disk = {131072}; // 64 MiB

@@ -622,6 +622,53 @@ const table_case rule_cases[] = {
                  {{528, aml(0xc000)}}),
 };
 
+table_case for_soc(table_case row, soc_family soc)
+{
+    row.soc = soc;
+    return row;
+}
+
+// A ROM that reads raw sectors wants its own family's first stage; the
+// AM335x ROM, given a raw MLO, asks nothing of the FAT partitions.
+const table_case rom_cases[] = {
+    for_soc(mbr_row("allwinner_rom_finds_its_spl", 0, {}, {{0x80, 0x0c, 2048, 32768}},
+                    allwinner_to_2047()),
+            soc_family::allwinner),
+    for_soc(mbr_row("rockchip_rom_finds_no_id_block", 1, {{rule::rom_no_loader}},
+                    {{0x80, 0x0c, 2048, 32768}}, allwinner_to_2047()),
+            soc_family::rockchip),
+    for_soc(mbr_row("am335x_rom_takes_the_raw_mlo", 0, {}, {{0, 0x83, 2048, 32768}},
+                    {{256 * 512, mlo(0x8000)}}),
+            soc_family::am335x),
+    for_soc(mbr_row("am335x_rom_without_mlo_wants_an_active_fat", 1, {{rule::rom_no_active_fat}},
+                    {{0, 0x83, 2048, 32768}}, {}),
+            soc_family::am335x),
+};
+
+class rom_loader : public testing::TestWithParam<table_case> {};
+
+TEST_P(rom_loader, status_and_findings) { expect_row(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(rows, rom_loader, testing::ValuesIn(rom_cases),
+                         [](const auto& row_info) { return std::string(row_info.param.name); });
+
+// The ROM's line says which loader it starts.
+TEST(report, rom_names_the_loader_it_loads)
+{
+    const checked_table checked = check_row(rom_cases[0]);
+    EXPECT_EQ(checked.rom.loader, 1U);
+    const std::string text =
+        printed([&](std::FILE* out) { print_report(out, checked, size_source::image); });
+    EXPECT_NE(text.find("rom: the Allwinner ROM loads the Allwinner eGON at sectors 16-63\n"),
+              std::string::npos)
+        << text;
+    const std::string json = printed([&](std::FILE* out) { print_json(out, checked, "sd"); });
+    EXPECT_NE(json.find(R"("rom": {"soc": "allwinner", "loads": [], "loader": {"family": )"
+                        R"("allwinner", "kind": "egon", "first": 16, "last": 63}})"),
+              std::string::npos)
+        << json;
+}
+
 class guarded : public testing::TestWithParam<table_case> {};
 
 TEST_P(guarded, status_and_findings) { expect_row(GetParam()); }

@@ -8,6 +8,7 @@
 #include "gpt/gpt_rules.h"
 #include "loaders/loader_rules.h"
 #include "readers/as_written.h"
+#include "soc/demands.h"
 #include "table.h"
 
 namespace {
@@ -98,6 +99,34 @@ void quote_the_models(checked_table& table)
     }
 }
 
+// A superfloppy's boot sector is no table: its bytes where the slots lie
+// are kept out of the slots' checks. A reader that still makes partitions
+// of them is named.
+void read_superfloppy(checked_table& table, const sector_bytes& sector)
+{
+    if (table.format == disk_format::mbr && is_superfloppy(table.mbr, sector, table.superfloppy)) {
+        // An unused slot, all zero as an empty slot is written.
+        constexpr partition_entry unused = {0, {0, 0, 0}, 0, {0, 0, 0}, 0, 0};
+        table.mbr.slots.fill(unused);
+        table.mbr.identifier = 0;
+        table.superfloppy.start = 0;
+        table.superfloppy.bytes = table.check.disk.sectors * table.check.disk.sector_size;
+    }
+}
+
+void check_superfloppy_views(checked_table& table)
+{
+    unsigned making = 0;
+    for (const board which : boards) {
+        if (view_of(table.readers, which).count != 0) {
+            making |= 1U << static_cast<unsigned>(which);
+        }
+    }
+    if (making != 0) {
+        add(table.check, {.what = rule::superfloppy_read_as_mbr, .at = at_disk(), .value = making});
+    }
+}
+
 // The CRC of an array the checks took, for the models to take as read.
 known_crc known_of(const gpt_header_read& read)
 {
@@ -110,7 +139,8 @@ known_crc known_of(const gpt_header_read& read)
 } // namespace
 
 checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
-                          std::span<const sector_range> reserved, const sector_reader& reader)
+                          std::span<const sector_range> reserved, const sector_reader& reader,
+                          soc_family soc)
 {
     checked_table table;
     table.check.disk = disk;
@@ -118,6 +148,7 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
     table.check.reader = caching_reader(reader, disk.sector_size);
     read_mbr(table.mbr, sector);
     table.format = format_of(table.mbr);
+    read_superfloppy(table, sector);
     // First, so that a GPT laid out around a loader is known as such.
     find_loaders(table.check, table.loaders);
     if (table.format == disk_format::gpt) {
@@ -143,6 +174,13 @@ checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
         read_as_each(model, table.readers);
         quote_the_models(table);
         table.differing = differing_readers(table);
+        if (table.superfloppy.kind != fat_kind::none) {
+            check_superfloppy_views(table);
+        }
+    }
+    table.rom.soc = soc;
+    if (soc != soc_family::none && table.check.failure.reason == nullptr) {
+        check_rom(table);
     }
     return table;
 }

@@ -25,15 +25,16 @@ constexpr int exit_errors = 1;  // a board would not read the table as written
 constexpr int exit_trouble = 2; // wrong usage, the disk unreadable, or the report unwritten
 
 // Long options without a short twin return these.
-enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve };
+enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve, opt_soc };
 
-constexpr std::array<option, 8> long_options = {{
+constexpr std::array<option, 9> long_options = {{
     {"quiet", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, opt_json},
     {"strict", no_argument, nullptr, opt_strict},
     {"sector-size", required_argument, nullptr, opt_sector_size},
     {"disk-size", required_argument, nullptr, opt_disk_size},
     {"reserve", required_argument, nullptr, opt_reserve},
+    {"soc", required_argument, nullptr, opt_soc},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 }};
@@ -57,6 +58,9 @@ constexpr const char* usage_text =
     "                          not for IMAGE's own size\n"
     "     --reserve=FIRST-LAST sectors no partition may touch, such as a boot\n"
     "                          loader's; up to 8 ranges\n"
+    "     --soc=FAMILY         check what the boot ROM of FAMILY demands of the\n"
+    "                          card: allwinner, rockchip, imx6, imx8m, am335x,\n"
+    "                          rpi (Pi 0-3), rpi4 (Pi 4, 400) or amlogic\n"
     " -h, --help               this help\n"
     "\n"
     "Numbers are decimal: --reserve 010-017 is sectors 10 to 17 (where mkentry\n"
@@ -73,6 +77,7 @@ struct run_options {
     geometry_options geometry;
     std::array<sector_range, 8> reserved{};
     std::size_t reserved_count = 0;
+    soc_family soc = soc_family::none;
     const char* disk_size_arg = nullptr;
     const char* path = nullptr;
 };
@@ -157,6 +162,13 @@ int read_options(int argc, char* argv[], run_options& run)
                                     "is not FIRST-LAST, sectors with FIRST not above LAST");
             }
             break;
+        case opt_soc:
+            if (!parse_soc(optarg, run.soc)) {
+                return bad_argument("--soc", optarg,
+                                    "is not allwinner, rockchip, imx6, imx8m, am335x, rpi, rpi4 "
+                                    "or amlogic");
+            }
+            break;
         case 'h':
             run.help = true;
             return exit_clean;
@@ -239,7 +251,7 @@ int main(int argc, char* argv[])
         return status;
     }
     const checked_table table = check_table(
-        image.mbr, disk, {run.reserved.data(), run.reserved_count}, {read_image, &image});
+        image.mbr, disk, {run.reserved.data(), run.reserved_count}, {read_image, &image}, run.soc);
     if (const read_failure& failure = table.check.failure; failure.reason != nullptr) {
         start_complaint(run.path);
         std::fprintf(stderr, "cannot read %s at sector %llu: %s\n", failure.what,

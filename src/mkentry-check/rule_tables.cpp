@@ -10,12 +10,13 @@
 #include "loaders/loader_rules.h"
 #include "mbr/mbr_rules.h"
 #include "rules/shared_rules.h"
+#include "soc/soc_rules.h"
 
 namespace {
 
 // Each file's rows from its first rule on, in the enum's order.
 const std::array<std::span<const rule_info>, rule_tables> tables = {
-    shared_rules, mbr_rules, gpt_rules, iso_rules, loader_rules,
+    shared_rules, mbr_rules, gpt_rules, iso_rules, loader_rules, soc_rules,
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "mbr/mbr.h"
 #include "readers/readers.h"
 #include "rules/context.h"
+#include "soc/soc.h"
 
 // The formats a disk holds, decided once from its first sector.
 enum class disk_format : std::uint8_t {
@@ -25,16 +26,20 @@ struct checked_table {
     check_context check;
     mbr_table mbr;
     gpt_table gpt;
-    iso_volume iso;         // an MBR disk's ISO 9660 volume and El Torito catalog
-    loader_set loaders;     // the boot loaders where the ROMs look for them
-    reader_views readers;   // what each board reader makes of the disk
-    unsigned differing = 0; // the readers (as rules name them) that do not make it as written
+    iso_volume iso;           // an MBR disk's ISO 9660 volume and El Torito catalog
+    reader_views readers;     // what each board reader makes of the disk
+    unsigned differing = 0;   // the readers (as rules name them) that do not make it as written
+    fat_volume superfloppy{}; // a FAT file system at sector 0 in place of a table, if kind says so
+    loader_set loaders;       // the boot loaders where the ROMs look for them
+    rom_view rom;             // what the ROM --soc names loads, and from where
 };
 
 // Reads the first sector's table and everything it leads to through
-// reader, and checks it for the disk, with the reserved ranges kept clear.
+// reader, and checks it for the disk, with the reserved ranges kept clear;
+// and for the ROM of a SoC family, if one is named.
 checked_table check_table(const sector_bytes& sector, const disk_geometry& disk,
-                          std::span<const sector_range> reserved, const sector_reader& reader);
+                          std::span<const sector_range> reserved, const sector_reader& reader,
+                          soc_family soc = soc_family::none);
 
 // The readers a finding names: those its rule can concern whose model
 // does not make the disk as written.

@@ -9,7 +9,7 @@
 #include "rules/rules.h"
 #include "table.h"
 
-inline constexpr std::size_t loader_rule_count = rules_between(first_loader_rule, rule::end);
+inline constexpr std::size_t loader_rule_count = rules_between(first_loader_rule, first_soc_rule);
 extern const std::array<rule_info, loader_rule_count> loader_rules;
 
 // Each loader's header, and the partitions, EBRs, GPT headers and arrays

@@ -94,6 +94,9 @@ void print_json(std::FILE* out, const checked_table& table, std::string_view dev
 {
     if (table.format == disk_format::mbr) {
         print_mbr_json_table(out, table.mbr, table.check.disk, device, table.loaders);
+        if (table.superfloppy.kind != fat_kind::none) {
+            print_superfloppy_json(out, table.superfloppy);
+        }
         print_iso_json(out, table.iso);
     } else {
         print_gpt_json_table(out, table, device);

@@ -109,6 +109,7 @@ void print_readers_text(std::FILE* out, const checked_table& table)
             print_view_text(out, which, view_of(table.readers, which));
         }
     }
+    print_rom_text(out, table.rom, table.loaders);
 }
 
 void print_readers_json(std::FILE* out, const checked_table& table)
@@ -122,6 +123,10 @@ void print_readers_json(std::FILE* out, const checked_table& table)
         put(row, reader_keys[index]);
         put(row, "\": ");
         put_view_json(row, view_of(table.readers, which));
+    }
+    if (table.rom.soc != soc_family::none) {
+        flush(row);
+        print_rom_json(out, table.rom, table.loaders);
     }
     put(row, "\n   }");
     flush(row);
@@ -137,6 +142,9 @@ void print_reader_list(std::FILE* out, reader readers)
                          reader_keys[static_cast<std::size_t>(which)].data());
             separator = ", ";
         }
+    }
+    if ((static_cast<unsigned>(readers) & static_cast<unsigned>(reader::rom)) != 0) {
+        std::fprintf(out, "%s\"rom\"", separator);
     }
     std::fputs("]", out);
 }

@@ -22,7 +22,10 @@ void print_report(std::FILE* out, const checked_table& table, size_source source
     flush(line);
     // A GPT disk's MBR is shown where it is a hybrid, for a ROM that reads
     // only the MBR.
-    if (table.format == disk_format::mbr) {
+    if (table.superfloppy.kind != fat_kind::none) {
+        print_superfloppy_text(out, table.superfloppy);
+        print_iso_text(out, table.iso);
+    } else if (table.format == disk_format::mbr) {
         print_mbr_table(out, table.mbr);
         print_iso_text(out, table.iso);
     } else {

@@ -50,3 +50,11 @@ const char* held_loader(const loader_set& loaders, std::uint16_t number);
 void print_readers_text(std::FILE* out, const checked_table& table);
 void print_readers_json(std::FILE* out, const checked_table& table);
 void print_reader_list(std::FILE* out, reader readers);
+
+// The ROM --soc names: what it loads and from where.
+void print_rom_text(std::FILE* out, const rom_view& rom, const loader_set& loaders);
+void print_rom_json(std::FILE* out, const rom_view& rom, const loader_set& loaders);
+
+// A FAT file system at sector 0 in place of a partition table.
+void print_superfloppy_text(std::FILE* out, const fat_volume& volume);
+void print_superfloppy_json(std::FILE* out, const fat_volume& volume);

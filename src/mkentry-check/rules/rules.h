@@ -96,6 +96,21 @@ enum class rule : std::uint8_t {
     loader_under_partition,
     loader_under_table,
     loader_over_gpt_array,
+    // soc/soc_rules.cpp: a FAT superfloppy, and what a boot ROM demands of
+    // the card (--soc)
+    superfloppy_read_as_mbr,
+    rom_needs_mbr,
+    rom_hybrid_mismatch,
+    rom_not_fat_type,
+    rom_no_fat_file_system,
+    rom_no_fat_partition,
+    rom_file_missing,
+    rom_no_active_fat,
+    rom_several_active,
+    rom_gpt_at_loader,
+    rom_array_at_ivt,
+    rom_no_loader,
+    rom_fat_type_unverified,
     end,
 };
 
@@ -105,6 +120,7 @@ inline constexpr rule first_mbr_rule = rule::no_signature;
 inline constexpr rule first_gpt_rule = rule::ee_not_at_sector_1;
 inline constexpr rule first_iso_rule = rule::boot_image_past_disk_end;
 inline constexpr rule first_loader_rule = rule::loader_invalid;
+inline constexpr rule first_soc_rule = rule::superfloppy_read_as_mbr;
 
 constexpr std::size_t rules_between(rule first, rule end)
 {
@@ -114,14 +130,15 @@ constexpr std::size_t rules_between(rule first, rule end)
 enum class severity : std::uint8_t { error, warning };
 
 // The board readers a rule can concern, as a set; rom, the SoC's boot ROM
-// (or the SPL it starts), reads the loaders, not the table.
+// (or the SPL it starts), reads the loaders and what --soc demands, not
+// the table.
 enum class reader : std::uint8_t {
     none = 0,
     linux_kernel = 1,
     u_boot = 2,
     edk2 = 4,
     grub = 8,
-    rom = 16
+    rom = 16,
 };
 
 constexpr reader operator|(reader one, reader other)
@@ -233,6 +250,6 @@ const rule_info& info(rule what);
 
 // Every row, for the manual's list and the tests.
 std::span<const rule_info> rows_of(std::size_t table);
-inline constexpr std::size_t rule_tables = 5;
+inline constexpr std::size_t rule_tables = 6;
 
 inline bool is_error(rule what) { return info(what).level.level == severity::error; }
