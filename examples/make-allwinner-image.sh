@@ -158,9 +158,9 @@ label mkentry
     append console=ttyS0,115200 panic=-1
 EOF
 
-# The GPT, with fixed GUIDs so that every build is the same; a 56-entry
-# array needs first-lba given, as sfdisk would otherwise put it at 2 +
-# the array's 14 sectors and the loader there.
+# The GPT, with fixed GUIDs so that every build is the same. first-lba
+# keeps the loader's sectors out of the usable range, so that no partition
+# can be put over them, whatever sfdisk's default.
 rm -f "$image"
 dd if=/dev/zero of="$image" bs=512 count=0 seek="$disk_sectors" status=none
 {
