@@ -95,13 +95,14 @@ trap 'rm -rf "$work"' EXIT
 
 # The modules that make the SD card appear, each after those it depends
 # on (the "depends=" field of its .modinfo, which modinfo prints); a module
-# built into the kernel is not loaded.
+# built into the kernel is not loaded. Only drivers/mmc is unpacked: a
+# dependency from elsewhere stops the script, named.
 modules=()
 add_module() { # module name
     local tree name ko dep
     tree=$(echo "$kernel"/lib/modules/*)
     name=${1//-/_}
-    grep -q "/${name}.ko\$" "$tree/modules.builtin" && return
+    tr - _ <"$tree/modules.builtin" | grep -q "/${name}.ko\$" && return
     ko=$(find "$tree/kernel" -name "*.ko" | awk -v n="$name" '{ f = $0; sub(".*/", "", f); gsub("-", "_", f) } f == n ".ko"')
     [ -n "$ko" ] || { echo "module $1 is not in $kernel" >&2; exit 1; }
     for dep in $(tr '\0' '\n' <"$ko" | sed -n 's/^depends=//p' | tr , ' '); do
