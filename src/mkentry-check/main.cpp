@@ -16,6 +16,7 @@
 #include "disk/image.h"
 #include "report/escape.h"
 #include "report/report.h"
+#include "report/svg.h"
 #include "table.h"
 
 namespace {
@@ -25,15 +26,16 @@ constexpr int exit_errors = 1;  // a board would not read the table as written
 constexpr int exit_trouble = 2; // wrong usage, the disk unreadable, or the report unwritten
 
 // Long options without a short twin return these.
-enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve };
+enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve, opt_svg };
 
-constexpr std::array<option, 8> long_options = {{
+constexpr std::array<option, 9> long_options = {{
     {"quiet", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, opt_json},
     {"strict", no_argument, nullptr, opt_strict},
     {"sector-size", required_argument, nullptr, opt_sector_size},
     {"disk-size", required_argument, nullptr, opt_disk_size},
     {"reserve", required_argument, nullptr, opt_reserve},
+    {"svg", required_argument, nullptr, opt_svg},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 }};
@@ -57,6 +59,9 @@ constexpr const char* usage_text =
     "                          not for IMAGE's own size\n"
     "     --reserve=FIRST-LAST sectors no partition may touch, such as a boot\n"
     "                          loader's; up to 8 ranges\n"
+    "     --svg=FILE           also draw the disk, its readers and the findings\n"
+    "                          as an SVG picture into FILE; - draws it on\n"
+    "                          standard output instead of the report\n"
     " -h, --help               this help\n"
     "\n"
     "Numbers are decimal: --reserve 010-017 is sectors 10 to 17 (where mkentry\n"
@@ -74,6 +79,7 @@ struct run_options {
     std::array<sector_range, 8> reserved{};
     std::size_t reserved_count = 0;
     const char* disk_size_arg = nullptr;
+    const char* svg_path = nullptr;
     const char* path = nullptr;
 };
 
@@ -157,6 +163,9 @@ int read_options(int argc, char* argv[], run_options& run)
                                     "is not FIRST-LAST, sectors with FIRST not above LAST");
             }
             break;
+        case opt_svg:
+            run.svg_path = optarg;
+            break;
         case 'h':
             run.help = true;
             return exit_clean;
@@ -212,6 +221,29 @@ int close_stdout(int status)
     return status;
 }
 
+// The picture, into its file or, for -, standard output; trouble when it
+// did not arrive.
+int write_svg(const run_options& run, const checked_table& table)
+{
+    const std::string_view path = run.svg_path;
+    if (path == "-") {
+        print_svg(stdout, table, run.path, run.strict);
+        return exit_clean;
+    }
+    std::FILE* out = std::fopen(run.svg_path, "w");
+    if (out == nullptr) {
+        return trouble(path, std::strerror(errno));
+    }
+    // Unbuffered: the picture is built in blocks of its own, each one write.
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    print_svg(out, table, run.path, run.strict);
+    const bool failed = std::ferror(out) != 0;
+    if (std::fclose(out) != 0 || failed) {
+        return trouble(path, std::strerror(errno));
+    }
+    return exit_clean;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -246,7 +278,16 @@ int main(int argc, char* argv[])
                      static_cast<unsigned long long>(failure.sector), failure.reason);
         return exit_trouble;
     }
-    if (!run.quiet && run.json) {
+    const bool svg_replaces_report =
+        run.svg_path != nullptr && std::string_view(run.svg_path) == "-";
+    if (run.svg_path != nullptr) {
+        if (const int status = write_svg(run, table); status != exit_clean) {
+            return status;
+        }
+    }
+    if (svg_replaces_report) {
+        // The picture is the whole of standard output.
+    } else if (!run.quiet && run.json) {
         print_json(stdout, table, run.path);
     } else if (!run.quiet) {
         print_report(stdout, table,

@@ -1,0 +1,155 @@
+// SPDX-FileCopyrightText: 2026 The mkentry developers
+// SPDX-License-Identifier: MIT
+
+#include "report/svg_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "rules/message.h"
+
+namespace {
+
+constexpr bool is_markup(unsigned char byte) { return byte == '&' || byte == '<' || byte == '>'; }
+
+// A valid sequence XML takes: not a C1 code (c2 80 to c2 9f) and not
+// U+FFFE or U+FFFF (ef bf be, ef bf bf); 0 where it is not one.
+std::size_t xml_character(std::string_view name)
+{
+    const std::size_t length = utf8_length(name);
+    const auto byte = [&name](std::size_t i) { return static_cast<unsigned char>(name[i]); };
+    if (length == 2 && byte(0) == 0xc2 && byte(1) < 0xa0) {
+        return 0;
+    }
+    if (length == 3 && byte(0) == 0xef && byte(1) == 0xbf && byte(2) >= 0xbe) {
+        return 0;
+    }
+    return length;
+}
+
+void append(escape_text& escape, std::string_view text)
+{
+    std::memcpy(escape.chars.data() + escape.size, text.data(), text.size());
+    escape.size += text.size();
+}
+
+} // namespace
+
+std::size_t xml_plain_length(std::string_view name)
+{
+    std::size_t at = 0;
+    while (at < name.size()) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\' && !is_markup(byte)) {
+            ++at;
+        } else if (const std::size_t length = byte >= 0x80 ? xml_character(name.substr(at)) : 0;
+                   length != 0) {
+            at += length;
+        } else {
+            break;
+        }
+    }
+    return at;
+}
+
+escape_text xml_escape(std::string_view name)
+{
+    const auto byte = static_cast<unsigned char>(name[0]);
+    escape_text escape{{}, 0, 1};
+    if (byte == '&') {
+        append(escape, "&amp;");
+    } else if (byte == '<') {
+        append(escape, "&lt;");
+    } else if (byte == '>') {
+        append(escape, "&gt;");
+    } else if (byte >= 0x80 && (byte != 0xc2 || utf8_length(name) != 2)) {
+        // A stray byte, or U+FFFE and U+FFFF whole.
+        append(escape, "\xef\xbf\xbd");
+        escape.taken = byte == 0xef && utf8_length(name) == 3 ? 3 : 1;
+    } else {
+        return terminal_escape(name); // C0, DEL, C1 and the backslash
+    }
+    return escape;
+}
+
+std::size_t columns_of(std::string_view utf8)
+{
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        if ((byte & 0xc0) == 0x80) {
+            continue; // a continuation byte
+        }
+        // U+1100 and above: e1 84 80 on, or any four-byte sequence.
+        const bool wide = byte >= 0xf0 || byte > 0xe1 ||
+                          (byte == 0xe1 && at + 1 < utf8.size() &&
+                           static_cast<unsigned char>(utf8[at + 1]) >= 0x84);
+        columns += wide ? 2 : 1;
+    }
+    return columns;
+}
+
+std::size_t escaped_columns(std::string_view name)
+{
+    std::size_t columns = 0;
+    escape_for_xml(name, [&columns](std::string_view piece) {
+        // An entity is one character on the page.
+        columns += piece.size() > 1 && piece[0] == '&' ? 1 : columns_of(piece);
+    });
+    return columns;
+}
+
+void put_xml(row_text& row, std::string_view name)
+{
+    escape_for_xml(name, [&row](std::string_view piece) { put(row, piece); });
+}
+
+char* write_size(char* at, std::uint64_t bytes)
+{
+    constexpr std::array<std::string_view, 7> units = {" B",   " KiB", " MiB", " GiB",
+                                                       " TiB", " PiB", " EiB"};
+    std::size_t unit = 0;
+    std::uint64_t whole = bytes;
+    std::uint64_t rest = 0; // the part below whole, in 1024ths
+    while (whole >= 1024) {
+        rest = whole % 1024;
+        whole /= 1024;
+        ++unit;
+    }
+    const std::size_t length = decimal_length(whole);
+    put_digits_before(at + length, whole);
+    at += length;
+    if (unit != 0 && whole < 10 && rest * 10 / 1024 != 0) {
+        *at++ = '.';
+        *at++ = static_cast<char>('0' + rest * 10 / 1024);
+    }
+    return write_text(at, units[unit]);
+}
+
+bool capture_message(captured_message& text, const finding& found)
+{
+    text.size = 0;
+    text.chars.fill('\0'); // whatever ends the message, a zero follows it
+    std::FILE* memory = fmemopen(text.chars.data(), text.chars.size(), "w");
+    if (memory == nullptr) {
+        return false;
+    }
+    // Unbuffered: each piece lands in chars at once, and no buffer is
+    // allocated for it.
+    std::setvbuf(memory, nullptr, _IONBF, 0);
+    print_message(memory, found);
+    const bool failed = std::ferror(memory) != 0;
+    std::fclose(memory);
+    text.chars.back() = '\0'; // a message that filled chars is cut there
+    text.size = failed ? 0 : std::strlen(text.chars.data());
+    return !failed;
+}
+
+std::size_t line_end(std::string_view text, std::size_t width)
+{
+    if (text.size() <= width) {
+        return text.size();
+    }
+    const std::size_t space = text.rfind(' ', width);
+    return space == std::string_view::npos || space == 0 ? width : space;
+}
