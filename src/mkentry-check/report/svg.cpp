@@ -110,13 +110,13 @@ void put_shortened(picture& pic, std::string_view name, std::size_t columns)
     }
     std::size_t keep = std::min(name.size() / 2, columns / 2);
     while (keep > 0 && escaped_columns(name.substr(0, keep)) +
-                               escaped_columns(name.substr(name.size() - keep)) + 3 >
+                               escaped_columns({name.data() + name.size() - keep, keep}) + 3 >
                            columns) {
         --keep;
     }
     put_xml(pic.row, name.substr(0, keep));
     put(pic.row, "...");
-    put_xml(pic.row, name.substr(name.size() - keep));
+    put_xml(pic.row, {name.data() + name.size() - keep, keep});
 }
 
 // "64 MiB, 131072 sectors of 512 bytes: fails, 1 error, 2 warnings".
@@ -202,6 +202,7 @@ void put_scale(picture& pic, const checked_table& table, int rows_end)
     const std::array<label_text, 1> end = {{{end_text, "", ""}}};
     put_label(pic, lane, {bar_right - end_width + 2, end_width}, scale_y - 22, end);
     if (pic.scale.first_mib == 0) {
+        put_labels(pic);
         return;
     }
     const int x = bar_left + first_mib_width;
@@ -215,6 +216,7 @@ void put_scale(picture& pic, const checked_table& table, int rows_end)
     const std::array<label_text, 2> labels = {
         {{"1 MiB | linear from here", "", ""}, {"1 MiB", "", ""}}};
     put_label(pic, lane, {x + 2, bar_right - end_width - x - 4}, scale_y - 22, labels);
+    put_labels(pic);
 }
 
 void put_shape(picture& pic, int left, int top, bool error)
@@ -341,14 +343,13 @@ void put_list(picture& pic, const finding_set& set, int top)
 
 void print_svg(std::FILE* out, const checked_table& table, std::string_view name, bool strict)
 {
-    static finding_set set;
-    set.not_listed = 0;
+    // On the stack, where a static would be built at its first use under a
+    // guard of the C++ runtime's.
+    finding_set set;
     gather(set, table);
-    static picture pic;
+    picture pic;
     pic.row.out = out;
-    pic.row.size = 0;
-    pic.left_out = 0;
-    pic.next_row = first_row;
+    pic.labels.out = out;
     pic.scale = scale_for(table.check.disk.sectors, table.check.disk.sector_size);
     const bool hybrid = table.format == disk_format::gpt && is_hybrid(table.mbr);
     const int rows_end =
@@ -357,16 +358,12 @@ void print_svg(std::FILE* out, const checked_table& table, std::string_view name
     const int list_top = legend_top + 2 * line_step + 10;
     const int height = list_top + static_cast<int>(set.lines) * line_step + 2 * line_step;
     put_head(pic, table, name, strict, height);
-    for (const pass now : {pass::shapes, pass::labels}) {
-        pic.now = now;
-        pic.next_row = first_row;
-        draw_structures(pic, table);
-        draw_partitions(pic, table);
-        draw_hybrid(pic, table);
-        draw_readers(pic, table);
-        draw_rom_row(pic, table);
-    }
-    pic.now = pass::both;
+    draw_structures(pic, table);
+    draw_partitions(pic, table);
+    draw_hybrid(pic, table);
+    draw_readers(pic, table);
+    draw_rom_row(pic, table);
+    put_labels(pic);
     put_scale(pic, table, rows_end);
     put_markers(pic, set);
     put_legend(pic, legend_top);

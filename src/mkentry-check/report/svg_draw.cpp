@@ -18,22 +18,50 @@ constexpr std::array<std::string_view, 11> look_classes = {"part",   "ext",   "m
 
 void put_number(picture& pic, std::uint64_t value) { put_column(pic.row, value, 0); }
 
+namespace {
+
+char* write_number(char* at, int value)
+{
+    const auto number = static_cast<std::uint64_t>(value < 0 ? 0 : value);
+    const std::size_t length = decimal_length(number);
+    put_digits_before(at + length, number);
+    return at + length;
+}
+
+} // namespace
+
+// Built in place with one call for room: a full GPT's picture is a
+// thousand boxes.
 void put_rect(picture& pic, int left, int top, int width, int height, look kind)
 {
-    if (pic.now == pass::labels) {
-        return;
-    }
-    put(pic.row, "<rect x=\"");
-    put_number(pic, static_cast<std::uint64_t>(left));
-    put(pic.row, "\" y=\"");
-    put_number(pic, static_cast<std::uint64_t>(top));
-    put(pic.row, "\" width=\"");
-    put_number(pic, static_cast<std::uint64_t>(width));
-    put(pic.row, "\" height=\"");
-    put_number(pic, static_cast<std::uint64_t>(height));
-    put(pic.row, "\" class=\"");
-    put(pic.row, look_classes[static_cast<std::size_t>(kind)]);
-    put(pic.row, "\"/>\n");
+    constexpr std::size_t longest = 96;
+    char* at = room(pic.row, longest);
+    at = write_text(at, "<rect x=\"");
+    at = write_number(at, left);
+    at = write_text(at, "\" y=\"");
+    at = write_number(at, top);
+    at = write_text(at, "\" width=\"");
+    at = write_number(at, width);
+    at = write_text(at, "\" height=\"");
+    at = write_number(at, height);
+    at = write_text(at, "\" class=\"");
+    at = write_text(at, look_classes[static_cast<std::size_t>(kind)]);
+    at = write_text(at, "\"/>\n");
+    pic.row.size = static_cast<std::size_t>(at - pic.row.chars.data());
+}
+
+void put_box(picture& pic, const box_span& box, look kind)
+{
+    constexpr std::size_t longest = 80;
+    char* at = room(pic.row, longest);
+    at = write_text(at, "<rect x=\"");
+    at = write_number(at, box.left);
+    at = write_text(at, "\" width=\"");
+    at = write_number(at, box.width);
+    at = write_text(at, "\" height=\"22\" class=\"");
+    at = write_text(at, look_classes[static_cast<std::size_t>(kind)]);
+    at = write_text(at, "\"/>\n");
+    pic.row.size = static_cast<std::size_t>(at - pic.row.chars.data());
 }
 
 void put_text_start(picture& pic, int left, int baseline)
@@ -50,9 +78,6 @@ void put_text_end(picture& pic) { put(pic.row, "</text>\n"); }
 void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
                std::span<const label_text> labels)
 {
-    if (pic.now == pass::shapes) {
-        return;
-    }
     for (const label_text& label : labels) {
         const std::size_t columns =
             label.prefix.size() + escaped_columns(label.name) + label.suffix.size();
@@ -60,11 +85,15 @@ void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
         if (width > box.width || !take(lane, box.left, box.left + width)) {
             continue;
         }
-        put_text_start(pic, box.left + 2, top + 15);
-        put(pic.row, label.prefix);
-        put_xml(pic.row, label.name);
-        put(pic.row, label.suffix);
-        put_text_end(pic);
+        put(pic.labels, "<text x=\"");
+        put_column(pic.labels, static_cast<std::uint64_t>(box.left + 2), 0);
+        put(pic.labels, "\" y=\"");
+        put_column(pic.labels, static_cast<std::uint64_t>(top + 15), 0);
+        put(pic.labels, "\">");
+        put(pic.labels, label.prefix);
+        escape_for_xml(label.name, [&pic](std::string_view piece) { put(pic.labels, piece); });
+        put(pic.labels, label.suffix);
+        put(pic.labels, "</text>\n");
         return;
     }
     ++pic.left_out;
@@ -72,13 +101,25 @@ void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
 
 int start_row(picture& pic, std::string_view name)
 {
+    put_labels(pic); // the row before's
     const int top = pic.next_row;
     pic.next_row += row_step;
-    if (pic.now == pass::shapes) {
-        return top;
-    }
     put_text_start(pic, 6, top + 15);
     put(pic.row, name);
     put_text_end(pic);
-    return top;
+    put(pic.row, "<g transform=\"translate(0,");
+    put_number(pic, static_cast<std::uint64_t>(top));
+    put(pic.row, ")\">\n");
+    pic.in_row = true;
+    return 0;
+}
+
+void put_labels(picture& pic)
+{
+    put(pic.row, {pic.labels.chars.data(), pic.labels.size});
+    pic.labels.size = 0;
+    if (pic.in_row) {
+        put(pic.row, "</g>\n");
+        pic.in_row = false;
+    }
 }

@@ -20,16 +20,17 @@ inline constexpr int scale_y = 108;   // the scale's line
 inline constexpr int first_row = 114; // the table's structures
 inline constexpr int row_step = 26;
 
-// The bar's rows are drawn twice, their shapes and then their labels, so
-// that no box of a row hides a label of it; the rest of the picture once.
-enum class pass : std::uint8_t { shapes, labels, both };
-
+// A row's labels are held apart until its boxes are drawn, so that no box
+// of a row hides a label of it: labels that cannot overlap take at most
+// the bar's 110 columns, each at most 5 bytes (&amp;) and a tag, well
+// inside the buffer.
 struct picture {
     row_text row;
-    pass now = pass::both;
+    row_text labels;
     bar_scale scale;
     std::size_t left_out = 0; // labels that did not fit
     int next_row = first_row; // the top of the next bar row
+    bool in_row = false;
 };
 
 // The classes of the style sheet, each a fill and a stroke.
@@ -49,6 +50,8 @@ enum class look : std::uint8_t {
 
 void put_number(picture& pic, std::uint64_t value);
 void put_rect(picture& pic, int left, int top, int width, int height, look kind);
+// A box of a bar row, in the row's own coordinates.
+void put_box(picture& pic, const box_span& box, look kind);
 void put_text_start(picture& pic, int left, int baseline);
 void put_text_end(picture& pic);
 
@@ -64,8 +67,11 @@ struct label_text {
 void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
                std::span<const label_text> labels);
 
-// A bar row: its name left of the bar; returns its top.
+// A bar row: its name left of the bar, then a group of its boxes and
+// labels, each placed from the row's top; returns that top, 0. The row's
+// labels, after its boxes, end the group.
 int start_row(picture& pic, std::string_view name);
+void put_labels(picture& pic);
 
 // The rows of the bar: the table's structures and the partitions as
 // written, each reader's, and a hybrid MBR's.

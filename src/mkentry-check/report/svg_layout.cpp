@@ -77,15 +77,23 @@ bool take(label_lane& lane, int left, int right)
     if (left >= right) {
         return false;
     }
-    const auto bit = [](int x) { return std::uint64_t{1} << (static_cast<unsigned>(x) % 64); };
-    const auto word = [](int x) { return static_cast<std::size_t>(x) / 64; };
-    for (int x = left; x < right; ++x) {
-        if ((lane.taken[word(x)] & bit(x)) != 0) {
+    // A word of 64 pixels at a time: the mask of those from left up to
+    // right in each.
+    const auto first = static_cast<unsigned>(left);
+    const auto end = static_cast<unsigned>(right);
+    const auto mask = [first, end](unsigned word) {
+        const unsigned from = std::max(first, word * 64) - word * 64;
+        const unsigned to = std::min(end, word * 64 + 64) - word * 64;
+        const std::uint64_t below_to = to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1;
+        return below_to & ~((std::uint64_t{1} << from) - 1);
+    };
+    for (unsigned word = first / 64; word <= (end - 1) / 64; ++word) {
+        if ((lane.taken[word] & mask(word)) != 0) {
             return false;
         }
     }
-    for (int x = left; x < right; ++x) {
-        lane.taken[word(x)] |= bit(x);
+    for (unsigned word = first / 64; word <= (end - 1) / 64; ++word) {
+        lane.taken[word] |= mask(word);
     }
     return true;
 }

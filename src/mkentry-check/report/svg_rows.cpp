@@ -104,15 +104,42 @@ std::uint64_t bytes_of(std::uint64_t sectors, std::uint32_t sector_size)
                : sectors * sector_size;
 }
 
+// Whether a box is drawn with a label in this pass and may hold its
+// number at least: most of a full GPT's boxes cannot, and are not given
+// the work of their longer labels.
+bool may_hold_label(picture& pic, const box_span& box, std::uint64_t number)
+{
+    if (box.width < label_width(decimal_length(number))) {
+        ++pic.left_out;
+        return false;
+    }
+    return true;
+}
+
 // A partition of the table: its box and "5 Linux 1.5 GiB", or less.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a partition's fields in order
+// An MBR partition's type, or a GPT's entry for its type and name.
+struct partition_kind {
+    std::uint8_t mbr_type;
+    const gpt_entry* entry;
+};
+
 void draw_partition(picture& pic, label_lane& lane, int top, std::uint16_t number,
-                    const sector_range& sectors, std::string_view type, std::string_view name,
-                    std::uint32_t sector_size)
+                    const sector_range& sectors, partition_kind kind, std::uint32_t sector_size)
 {
     const box_span box = span_of(pic.scale, sectors);
-    put_rect(pic, box.left, top, box.width, row_height, look::partition);
+    put_box(pic, box, look::partition);
+    if (!may_hold_label(pic, box, number)) {
+        return;
+    }
     const label_parts parts = parts_of(number, 0, bytes_of(size_of(sectors), sector_size));
+    const type_text mbr_type = mbr_type_text(kind.mbr_type);
+    const std::string_view gpt_type = kind.entry != nullptr ? type_name(kind.entry->type) : "";
+    const std::string_view type = kind.entry == nullptr ? mbr_type.view()
+                                  : gpt_type.empty()    ? "type ?"
+                                                        : gpt_type;
+    const utf8_name gpt_name = kind.entry != nullptr ? name_of(*kind.entry) : utf8_name{};
+    const std::string_view name = gpt_name.view();
     std::array<char, 64> typed{};
     const std::string_view number_text = number_of(parts);
     const std::string_view size_text = size_of_parts(parts);
@@ -136,7 +163,7 @@ void draw_structure(picture& pic, label_lane& lane, int top, const sector_range&
                     std::string_view name, std::string_view letter)
 {
     const box_span box = span_of(pic.scale, sectors);
-    put_rect(pic, box.left, top, box.width, row_height, look::structure);
+    put_box(pic, box, look::structure);
     const std::array<label_text, 2> labels = {{{name, "", ""}, {letter, "", ""}}};
     put_label(pic, lane, box, top, labels);
 }
@@ -164,7 +191,7 @@ void draw_containers(picture& pic, label_lane* lane, int top, const checked_tabl
         const sector_range volume = volume_sectors(table.iso, sector_size);
         const box_span box = span_of(pic.scale, volume);
         if (lane == nullptr) {
-            put_rect(pic, box.left, top, box.width, row_height, look::iso);
+            put_box(pic, box, look::iso);
         } else {
             std::array<char, 24> text{"ISO 9660 "};
             const char* end = write_size(text.data() + 9, bytes_of(size_of(volume), sector_size));
@@ -181,7 +208,7 @@ void draw_containers(picture& pic, label_lane* lane, int top, const checked_tabl
         }
         const box_span box = span_of(pic.scale, sectors_of(entry));
         if (lane == nullptr) {
-            put_rect(pic, box.left, top, box.width, row_height, look::extended);
+            put_box(pic, box, look::extended);
             continue;
         }
         const label_parts parts = parts_of(slot, 0, bytes_of(entry.lba_size, sector_size));
@@ -218,7 +245,7 @@ void draw_free(picture& pic, label_lane& lane, int top, used_ranges& used, std::
         }
         const sector_range free = {next, end - 1};
         const box_span box = span_of(pic.scale, free);
-        put_rect(pic, box.left, top, box.width, row_height, look::free);
+        put_box(pic, box, look::free);
         std::array<char, 24> text{"free "};
         const char* stop = write_size(text.data() + 5, bytes_of(size_of(free), size));
         const std::array<label_text, 2> labels = {
@@ -243,14 +270,14 @@ void draw_mbr_partitions(picture& pic, label_lane& lane, int top, const checked_
         const partition_entry& entry = mbr.slots[slot - 1];
         use(used, sectors_of(entry));
         if (is_used(entry) && !is_extended(entry.part_type)) {
-            draw_partition(pic, lane, top, slot, sectors_of(entry),
-                           mbr_type_text(entry.part_type).view(), "", sector_size);
+            draw_partition(pic, lane, top, slot, sectors_of(entry), {entry.part_type, nullptr},
+                           sector_size);
         }
     }
     for (std::size_t i = 0; i < mbr.logical_count; ++i) {
         const logical_partition& logical = mbr.logicals[i];
         draw_partition(pic, lane, top, logical.number, logical.sectors,
-                       mbr_type_text(logical.part_type).view(), "", sector_size);
+                       {logical.part_type, nullptr}, sector_size);
     }
 }
 
@@ -270,10 +297,8 @@ void draw_gpt_partitions(picture& pic, label_lane& lane, int top, const checked_
     for (std::size_t i = 0; i < gpt.count; ++i) {
         const gpt_entry& entry = gpt.partitions[i].entry;
         use(used, sectors_of(entry));
-        const utf8_name name = name_of(entry);
-        std::string_view type = type_name(entry.type);
-        draw_partition(pic, lane, top, gpt.partitions[i].number, sectors_of(entry),
-                       type.empty() ? "type ?" : type, name.view(), table.check.disk.sector_size);
+        draw_partition(pic, lane, top, gpt.partitions[i].number, sectors_of(entry), {0, &entry},
+                       table.check.disk.sector_size);
     }
 }
 
@@ -287,18 +312,32 @@ sector_range made_sectors(const made_partition& made)
     return {made.start, made.start + std::min(made.size - 1, room)};
 }
 
-void draw_made(picture& pic, label_lane& lane, int top, const made_partition& made, bool differs,
+bool holds(const made_partition& outer, const made_partition& inner)
+{
+    const sector_range out = made_sectors(outer);
+    const sector_range in = made_sectors(inner);
+    return out.first <= in.first && in.last <= out.last;
+}
+
+void draw_made(picture& pic, label_lane* lane, int top, const made_partition& made, bool differs,
                std::uint32_t sector_size)
 {
     const box_span box = span_of(pic.scale, made_sectors(made));
-    put_rect(pic, box.left, top, box.width, row_height, differs ? look::differs : look::partition);
+    put_box(pic, box, differs ? look::differs : look::partition);
+    if (lane == nullptr) {
+        ++pic.left_out;
+        return;
+    }
+    if (!may_hold_label(pic, box, made.number)) {
+        return;
+    }
     const label_parts parts = parts_of(made.number, made.nested, bytes_of(made.size, sector_size));
     const std::array<label_text, 3> plain = {
         {{with_size(parts), "", ""}, {number_of(parts), "", ""}, {"", "", ""}}};
     const std::array<label_text, 3> marked = {{{with_size(parts), "", " not as written"},
                                                {number_of(parts), "", " differs"},
                                                {number_of(parts), "", ""}}};
-    put_label(pic, lane, box, top, std::span(differs ? marked : plain).first(differs ? 3 : 2));
+    put_label(pic, *lane, box, top, std::span(differs ? marked : plain).first(differs ? 3 : 2));
 }
 
 // What a row says at its right end: more partitions, a hang or a crash.
@@ -318,16 +357,17 @@ void draw_reader(picture& pic, const checked_table& table, board which, std::str
     const bool differs = (table.differing & (1U << static_cast<unsigned>(which))) != 0;
     const std::uint32_t sector_size = table.check.disk.sector_size;
     // A reader lists a container before what it holds (an extended slot,
-    // then its logical partitions): the labels go from the last, so that
-    // the smaller boxes get theirs.
+    // then its logical partitions): a partition that holds the next one
+    // leaves its label to it.
     for (std::size_t i = 0; i < view.count; ++i) {
-        const made_partition& made =
-            view.partitions[pic.now == pass::labels ? view.count - 1 - i : i];
-        draw_made(pic, lane, top, made, differs && !written_as(table, which, made), sector_size);
+        const made_partition& made = view.partitions[i];
+        const bool holds_next = i + 1 < view.count && holds(made, view.partitions[i + 1]);
+        draw_made(pic, holds_next ? nullptr : &lane, top, made,
+                  differs && !written_as(table, which, made), sector_size);
     }
     for (std::size_t i = 0; i < view.write_count; ++i) {
         const box_span box = span_of(pic.scale, view.writes[i].sectors);
-        put_rect(pic, box.left, top, box.width, row_height, look::written_by_reader);
+        put_box(pic, box, look::written_by_reader);
         const std::array<label_text, 3> labels = {
             {{"writes ", view.writes[i].what, ""}, {"writes", "", ""}, {"W", "", ""}}};
         put_label(pic, lane, box, top, labels);
@@ -359,7 +399,7 @@ void draw_structures(picture& pic, const checked_table& table)
     }
     for (const sector_range& reserved : table.check.reserved) {
         const box_span box = span_of(pic.scale, reserved);
-        put_rect(pic, box.left, top, box.width, row_height, look::reserved);
+        put_box(pic, box, look::reserved);
         const std::array<label_text, 2> labels = {{{"reserved", "", ""}, {"R", "", ""}}};
         put_label(pic, lane, box, top, labels);
     }
@@ -371,8 +411,7 @@ void draw_partitions(picture& pic, const checked_table& table)
 {
     const int top = start_row(pic, "partitions");
     label_lane lane;
-    static used_ranges used;
-    used.count = 0;
+    used_ranges used;
     if (table.format == disk_format::gpt) {
         draw_gpt_partitions(pic, lane, top, table, used);
     } else {
@@ -405,8 +444,8 @@ void draw_hybrid(picture& pic, const checked_table& table)
     for (std::uint8_t slot = 1; slot <= slot_count; ++slot) {
         const partition_entry& entry = table.mbr.slots[slot - 1];
         if (is_used(entry) && entry.part_type != ee_type) {
-            draw_partition(pic, lane, top, slot, sectors_of(entry),
-                           mbr_type_text(entry.part_type).view(), "", table.check.disk.sector_size);
+            draw_partition(pic, lane, top, slot, sectors_of(entry), {entry.part_type, nullptr},
+                           table.check.disk.sector_size);
         }
     }
 }
