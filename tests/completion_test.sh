@@ -38,7 +38,7 @@ expect "0x0c 0x83 0x82 0x07 0xef 0x05 0x0f" mkentry --type =
 expect "" mkentry -b ""
 expect "-b -s -t -c -m -h --begin= --size= --type= --bootable --magic --help" mkentry -
 expect "--quiet" mkentry-check --q
-expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --help" mkentry-check -
+expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --svg --help" mkentry-check -
 expect "--strict --sector-size" mkentry-check --s
 expect "4096" mkentry-check --sector-size 4
 expect "512 1024 2048 4096" mkentry-check --sector-size =

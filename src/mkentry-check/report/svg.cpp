@@ -131,7 +131,7 @@ void put_disk_line(picture& pic, const checked_table& table, bool strict)
         {size.data(), static_cast<std::size_t>(write_size(size.data(), bytes) - size.data())});
     put(pic.row, ", ");
     put_number(pic, disk.sectors);
-    put(pic.row, " sectors of ");
+    put(pic.row, disk.sectors == 1 ? " sector of " : " sectors of ");
     put_number(pic, disk.sector_size);
     put(pic.row, fails(table, strict) ? " bytes: fails, " : " bytes: passes, ");
     put_number(pic, findings.errors);

@@ -27,6 +27,16 @@ std::size_t xml_character(std::string_view name)
     return length;
 }
 
+// The East Asian wide and full-width blocks, and the emoji and
+// ideographs past U+1F300, which a fallback font draws two columns wide.
+constexpr bool is_wide(std::uint32_t code)
+{
+    return (code >= 0x1100 && code <= 0x115f) || (code >= 0x2e80 && code <= 0xa4cf) ||
+           (code >= 0xac00 && code <= 0xd7a3) || (code >= 0xf900 && code <= 0xfaff) ||
+           (code >= 0xfe30 && code <= 0xfe4f) || (code >= 0xff00 && code <= 0xff60) ||
+           (code >= 0xffe0 && code <= 0xffe6) || code >= 0x1f300;
+}
+
 void append(escape_text& escape, std::string_view text)
 {
     std::memcpy(escape.chars.data() + escape.size, text.data(), text.size());
@@ -75,16 +85,18 @@ escape_text xml_escape(std::string_view name)
 std::size_t columns_of(std::string_view utf8)
 {
     std::size_t columns = 0;
+    std::uint32_t code = 0;
     for (std::size_t at = 0; at < utf8.size(); ++at) {
         const auto byte = static_cast<unsigned char>(utf8[at]);
-        if ((byte & 0xc0) == 0x80) {
-            continue; // a continuation byte
+        const bool continues = (byte & 0xc0) == 0x80;
+        code = continues     ? code << 6 | (byte & 0x3fU)
+               : byte < 0x80 ? byte
+                             : byte & (byte >= 0xf0 ? 0x07U : 0x1fU);
+        const bool last =
+            at + 1 == utf8.size() || (static_cast<unsigned char>(utf8[at + 1]) & 0xc0) != 0x80;
+        if (last) {
+            columns += is_wide(code) ? 2 : 1;
         }
-        // U+1100 and above: e1 84 80 on, or any four-byte sequence.
-        const bool wide = byte >= 0xf0 || byte > 0xe1 ||
-                          (byte == 0xe1 && at + 1 < utf8.size() &&
-                           static_cast<unsigned char>(utf8[at + 1]) >= 0x84);
-        columns += wide ? 2 : 1;
     }
     return columns;
 }

@@ -31,8 +31,8 @@ template <typename Put> void escape_for_xml(std::string_view name, Put put)
     escape_in_pieces(name, xml_plain_length, xml_escape, put);
 }
 
-// The columns a run of UTF-8 takes: one a character, two from U+1100 on,
-// where the wide scripts start, so that a fallback font's wider glyphs
+// The columns a run of valid UTF-8 takes: one a character, two for the
+// East Asian wide ones and emoji, so that a fallback font's wider glyphs
 // still fit what the layout gives them.
 std::size_t columns_of(std::string_view utf8);
 

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The mkentry developers
+# SPDX-License-Identifier: MIT
+#
+# Makes the disks whose pictures are kept (the README's A/B example under
+# docs/, and under tests/svg/ four slots, a hybrid GPT and a table of bad
+# entries behind a name of markup and a control byte) and draws each into
+# OUT_DIR, as NAME.svg, with the image named as a user names it, in its
+# own folder.
+# usage: make-pictures.sh MKENTRY MKENTRY_CHECK SOURCE_DIR OUT_DIR
+set -euo pipefail
+mkentry=$(realpath "$1")
+check=$(realpath "$2")
+source_dir=$3
+out=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export MKENTRY=$mkentry MKENTRY_CHECK=$check
+
+# Draws IMAGE (in work) into out/NAME.svg; the status is the report's.
+draw() { # image, name
+    (cd "$work" && "$check" -q --svg - "$1" >"$out/$2.svg") || true
+}
+
+bash "$source_dir/examples/make-ab-image.sh" "$work/ab.img" >/dev/null
+draw ab.img ab-example
+bash "$source_dir/examples/make-disk-image.sh" "$work/disk.img" >/dev/null
+draw disk.img slots
+bash "$source_dir/examples/make-hybrid-image.sh" "$work/hybrid.img" >/dev/null
+draw hybrid.img hybrid
+
+# Four slots on 64 MiB: 1 over 2, 2 past the disk's end, 3 of size 0, 4
+# inside the first MiB; the name holds & < > and a control byte.
+bad=$'bad&<\x01>.img'
+truncate -s 64M "$work/$bad"
+entries=$("$mkentry" -b 2048 -s 40000 -t 0x0c -c | od -An -tx1)
+entries+=$("$mkentry" -b 30000 -s 200000 -t 0x83 | od -An -tx1)
+entries+=$("$mkentry" -b 5000 -s 0 -t 0x83 | od -An -tx1)
+entries+=$("$mkentry" -b 100 -s 10 -t 0x07 -m | od -An -tx1)
+printf "$(printf '\\x%s' $entries)" | dd of="$work/$bad" bs=1 seek=446 conv=notrunc status=none
+draw "$bad" bad-entries
