@@ -22,7 +22,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-PART, META, EXTENDED, FREE = "#56b4e9", "#009e73", "#d6ecf8", "#ffffff"
+PART, META, EXTENDED, FREE, ISO = "#56b4e9", "#009e73", "#d6ecf8", "#ffffff", "#cc79a7"
 DIFFERS, ERROR, WARNING = "#e69f00", "#d55e00", "#0072b2"
 
 # Rows' tops: structures 114, partitions 140, then 26 apart; a row's
@@ -47,12 +47,22 @@ PIXELS = {
         (500, 186, PART),       # the hybrid MBR's slot 3
         (500, 264, PART),       # EDK2's 2
     ],
+    "tests/svg/hybrid-iso.svg": [
+        (500, 134, ISO),        # the volume, from sector 0
+        (700, 238, DIFFERS),    # EDK2's first boot image, past the disk
+        (400, 212, PART),       # U-Boot's slot 2
+    ],
     "tests/svg/bad-entries.svg": [
         (700, 186, DIFFERS),    # Linux cuts slot 2 at the disk's end
         (600, 238, FREE),       # EDK2 makes no partition
         (499, 58, ERROR),       # marker 1, at slot 2's sectors
         (102, 78, WARNING),     # marker 4
         (12, 324, ERROR),       # the list's first symbol
+    ],
+    "tests/svg/one-sector.svg": [
+        (500, 134, META),       # the one sector, the MBR, across the bar
+        (500, 238, FREE),       # EDK2 makes no partition
+        (102, 58, ERROR),       # no 55 aa: marker 1
     ],
 }
 

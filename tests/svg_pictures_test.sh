@@ -9,8 +9,14 @@
 # usage: svg_pictures_test.sh MKENTRY MKENTRY_CHECK SOURCE_DIR
 set -euo pipefail
 source_dir=$3
-if ! command -v sfdisk >/dev/null; then
-    echo "sfdisk is not installed (the hybrid example needs it)"
+for tool in sfdisk xorriso isohybrid; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is not installed (tests/packages)"
+        exit 77
+    fi
+done
+if [ ! -e /usr/lib/ISOLINUX/isolinux.bin ]; then
+    echo "isolinux is not installed (tests/packages)"
     exit 77
 fi
 out=$(mktemp -d)
@@ -26,7 +32,7 @@ kept_file() { # name
 }
 
 failed=0
-for name in ab-example slots hybrid bad-entries; do
+for name in ab-example slots hybrid hybrid-iso bad-entries one-sector; do
     kept=$(kept_file "$name")
     if [[ ${SVG_UPDATE:-} == 1 ]]; then
         cp "$out/$name.svg" "$kept"

@@ -3,8 +3,9 @@
 # SPDX-License-Identifier: MIT
 #
 # Makes the disks whose pictures are kept (the README's A/B example under
-# docs/, and under tests/svg/ four slots, a hybrid GPT and a table of bad
-# entries behind a name of markup and a control byte) and draws each into
+# docs/, and under tests/svg/ four slots, a hybrid GPT, a hybrid ISO as
+# isohybrid --uefi writes it, a table of bad entries behind a name of
+# markup and a control byte, and a disk of one sector) and draws each into
 # OUT_DIR, as NAME.svg, with the image named as a user names it, in its
 # own folder.
 # usage: make-pictures.sh MKENTRY MKENTRY_CHECK SOURCE_DIR OUT_DIR
@@ -39,3 +40,17 @@ entries+=$("$mkentry" -b 5000 -s 0 -t 0x83 | od -An -tx1)
 entries+=$("$mkentry" -b 100 -s 10 -t 0x07 -m | od -An -tx1)
 printf "$(printf '\\x%s' $entries)" | dd of="$work/$bad" bs=1 seek=446 conv=notrunc status=none
 draw "$bad" bad-entries
+# A disk of one sector, and no table on it.
+head -c 512 /dev/zero >"$work/one.img"
+draw one.img one-sector
+
+# A hybrid ISO of a BIOS and a UEFI boot image; its MBR's identifier is
+# random, which the picture does not show.
+mkdir -p "$work/root/isolinux" "$work/root/EFI"
+cp /usr/lib/ISOLINUX/isolinux.bin "$work/root/isolinux/"
+head -c 1474560 /dev/zero >"$work/root/EFI/efi.img"
+xorriso -as mkisofs -quiet -o "$work/hybrid.iso" -b isolinux/isolinux.bin -c isolinux/boot.cat \
+    -no-emul-boot -boot-load-size 4 -boot-info-table -eltorito-alt-boot -e EFI/efi.img \
+    -no-emul-boot "$work/root" 2>/dev/null
+isohybrid --uefi "$work/hybrid.iso"
+draw hybrid.iso hybrid-iso
