@@ -21,7 +21,7 @@ if [ ! -e /usr/lib/ISOLINUX/isolinux.bin ]; then
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-bash "$source_dir/tests/svg/make-pictures.sh" "$1" "$2" "$source_dir" "$out"
+bash "$source_dir/tests/make_svg_pictures.sh" "$1" "$2" "$source_dir" "$out"
 
 kept_file() { # name
     if [[ $1 == ab-example ]]; then

@@ -146,9 +146,9 @@ void put_head(picture& pic, const checked_table& table, std::string_view name, b
     put(pic.row, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"1000\" "
                  "height=\"");
-    put_number(pic, static_cast<std::uint64_t>(height));
+    put_int(pic, height);
     put(pic.row, "\" viewBox=\"0 0 1000 ");
-    put_number(pic, static_cast<std::uint64_t>(height));
+    put_int(pic, height);
     put(pic.row, "\" font-family=\"'DejaVu Sans Mono', monospace\" font-size=\"12\">\n"
                  "<title>mkentry-check: ");
     put_shortened(pic, name, 1024);
@@ -158,8 +158,8 @@ void put_head(picture& pic, const checked_table& table, std::string_view name, b
     put_disk_line(pic, table, strict);
     put(pic.row, ". The bar's first MiB is on a square-root scale, the rest linear.</desc>\n");
     put(pic.row, style_sheet);
-    put(pic.row, "<rect x=\"0\" y=\"0\" width=\"1000\" height=\"");
-    put_number(pic, static_cast<std::uint64_t>(height));
+    put(pic.row, R"(<rect x="0" y="0" width="1000" height=")");
+    put_int(pic, height);
     put(pic.row, "\" fill=\"#ffffff\"/>\n");
     put_text_start(pic, 6, 20);
     put_shortened(pic, name, (picture_width - 12) / advance);
@@ -172,13 +172,13 @@ void put_head(picture& pic, const checked_table& table, std::string_view name, b
 void put_line(picture& pic, int x1, int y1, int x2, int y2, std::string_view kind)
 {
     put(pic.row, "<polyline points=\"");
-    put_number(pic, static_cast<std::uint64_t>(x1));
+    put_int(pic, x1);
     put(pic.row, ",");
-    put_number(pic, static_cast<std::uint64_t>(y1));
+    put_int(pic, y1);
     put(pic.row, " ");
-    put_number(pic, static_cast<std::uint64_t>(x2));
+    put_int(pic, x2);
     put(pic.row, ",");
-    put_number(pic, static_cast<std::uint64_t>(y2));
+    put_int(pic, y2);
     put(pic.row, "\" class=\"");
     put(pic.row, kind);
     put(pic.row, "\"/>\n");
@@ -208,7 +208,7 @@ void put_scale(picture& pic, const checked_table& table, int rows_end)
     const int x = bar_left + first_mib_width;
     put(pic.row, "<polyline points=\"");
     for (const int dx : {-4, 0, 4}) {
-        put_number(pic, static_cast<std::uint64_t>(x + dx));
+        put_int(pic, x + dx);
         put(pic.row, dx == 0 ? ",112 " : ",104 ");
     }
     put(pic.row, "\" class=\"line\"/>\n");
@@ -226,9 +226,9 @@ void put_shape(picture& pic, int left, int top, bool error)
     const std::array<int, 8> triangle = {6, 0, 12, 12, 0, 12, 6, 0};
     const std::array<int, 8>& points = error ? diamond : triangle;
     for (std::size_t i = 0; i < points.size(); i += 2) {
-        put_number(pic, static_cast<std::uint64_t>(left + points[i]));
+        put_int(pic, left + points[i]);
         put(pic.row, ",");
-        put_number(pic, static_cast<std::uint64_t>(top + points[i + 1]));
+        put_int(pic, top + points[i + 1]);
         put(pic.row, i + 2 == points.size() ? "" : " ");
     }
     put(pic.row, error ? "\" class=\"error\"/>\n" : "\" class=\"warning\"/>\n");

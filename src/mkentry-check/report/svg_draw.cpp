@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 // The shapes and labels every part of the picture is drawn with.
+#include <algorithm>
 #include <array>
 
 #include "report/svg_draw.h"
@@ -17,6 +18,11 @@ constexpr std::array<std::string_view, 11> look_classes = {"part",   "ext",   "m
 } // namespace
 
 void put_number(picture& pic, std::uint64_t value) { put_column(pic.row, value, 0); }
+
+void put_int(picture& pic, int value)
+{
+    put_column(pic.row, static_cast<unsigned>(std::max(value, 0)), 0);
+}
 
 namespace {
 
@@ -58,7 +64,7 @@ void put_box(picture& pic, const box_span& box, look kind)
     at = write_number(at, box.left);
     at = write_text(at, "\" width=\"");
     at = write_number(at, box.width);
-    at = write_text(at, "\" height=\"22\" class=\"");
+    at = write_text(at, R"(" height="22" class=")");
     at = write_text(at, look_classes[static_cast<std::size_t>(kind)]);
     at = write_text(at, "\"/>\n");
     pic.row.size = static_cast<std::size_t>(at - pic.row.chars.data());
@@ -67,9 +73,9 @@ void put_box(picture& pic, const box_span& box, look kind)
 void put_text_start(picture& pic, int left, int baseline)
 {
     put(pic.row, "<text x=\"");
-    put_number(pic, static_cast<std::uint64_t>(left));
+    put_int(pic, left);
     put(pic.row, "\" y=\"");
-    put_number(pic, static_cast<std::uint64_t>(baseline));
+    put_int(pic, baseline);
     put(pic.row, "\">");
 }
 
@@ -86,9 +92,9 @@ void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
             continue;
         }
         put(pic.labels, "<text x=\"");
-        put_column(pic.labels, static_cast<std::uint64_t>(box.left + 2), 0);
+        put_column(pic.labels, static_cast<unsigned>(std::max(box.left + 2, 0)), 0);
         put(pic.labels, "\" y=\"");
-        put_column(pic.labels, static_cast<std::uint64_t>(top + 15), 0);
+        put_column(pic.labels, static_cast<unsigned>(std::max(top + 15, 0)), 0);
         put(pic.labels, "\">");
         put(pic.labels, label.prefix);
         escape_for_xml(label.name, [&pic](std::string_view piece) { put(pic.labels, piece); });
@@ -108,7 +114,7 @@ int start_row(picture& pic, std::string_view name)
     put(pic.row, name);
     put_text_end(pic);
     put(pic.row, "<g transform=\"translate(0,");
-    put_number(pic, static_cast<std::uint64_t>(top));
+    put_int(pic, top);
     put(pic.row, ")\">\n");
     pic.in_row = true;
     return 0;

@@ -49,6 +49,8 @@ enum class look : std::uint8_t {
 };
 
 void put_number(picture& pic, std::uint64_t value);
+// A coordinate, 0 for any below.
+void put_int(picture& pic, int value);
 void put_rect(picture& pic, int left, int top, int width, int height, look kind);
 // A box of a bar row, in the row's own coordinates.
 void put_box(picture& pic, const box_span& box, look kind);

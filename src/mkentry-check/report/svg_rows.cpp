@@ -20,6 +20,7 @@ namespace {
 // start.
 struct mbr_type_name {
     std::uint8_t type;
+    // cppcheck-suppress unusedStructMember ; read through find_if
     std::array<char, 12> name;
 };
 
@@ -49,10 +50,10 @@ struct type_text {
 
 type_text mbr_type_text(std::uint8_t type)
 {
-    for (const mbr_type_name& known : mbr_type_names) {
-        if (known.type == type) {
-            return {known.name, std::string_view(known.name.data()).size()};
-        }
+    const auto* known = std::find_if(mbr_type_names.begin(), mbr_type_names.end(),
+                                     [type](const mbr_type_name& one) { return one.type == type; });
+    if (known != mbr_type_names.end()) {
+        return {known->name, std::string_view(known->name.data()).size()};
     }
     if (is_extended(type)) {
         return {{"extended"}, 8};
@@ -308,8 +309,8 @@ sector_range made_sectors(const made_partition& made)
     if (made.size == 0) {
         return {made.start, made.start};
     }
-    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - made.start;
-    return {made.start, made.start + std::min(made.size - 1, room)};
+    const std::uint64_t headroom = std::numeric_limits<std::uint64_t>::max() - made.start;
+    return {made.start, made.start + std::min(made.size - 1, headroom)};
 }
 
 bool holds(const made_partition& outer, const made_partition& inner)

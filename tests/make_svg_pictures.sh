@@ -8,7 +8,7 @@
 # markup and a control byte, and a disk of one sector) and draws each into
 # OUT_DIR, as NAME.svg, with the image named as a user names it, in its
 # own folder.
-# usage: make-pictures.sh MKENTRY MKENTRY_CHECK SOURCE_DIR OUT_DIR
+# usage: make_svg_pictures.sh MKENTRY MKENTRY_CHECK SOURCE_DIR OUT_DIR
 set -euo pipefail
 mkentry=$(realpath "$1")
 check=$(realpath "$2")
@@ -34,11 +34,13 @@ draw hybrid.img hybrid
 # inside the first MiB; the name holds & < > and a control byte.
 bad=$'bad&<\x01>.img'
 truncate -s 64M "$work/$bad"
-entries=$("$mkentry" -b 2048 -s 40000 -t 0x0c -c | od -An -tx1)
-entries+=$("$mkentry" -b 30000 -s 200000 -t 0x83 | od -An -tx1)
-entries+=$("$mkentry" -b 5000 -s 0 -t 0x83 | od -An -tx1)
-entries+=$("$mkentry" -b 100 -s 10 -t 0x07 -m | od -An -tx1)
-printf "$(printf '\\x%s' $entries)" | dd of="$work/$bad" bs=1 seek=446 conv=notrunc status=none
+slot() { # slot, then mkentry's options
+    "$mkentry" "${@:2}" | dd of="$work/$bad" bs=1 seek=$((446 + 16 * ($1 - 1))) conv=notrunc status=none
+}
+slot 1 -b 2048 -s 40000 -t 0x0c -c
+slot 2 -b 30000 -s 200000 -t 0x83
+slot 3 -b 5000 -s 0 -t 0x83
+slot 4 -b 100 -s 10 -t 0x07 -m
 draw "$bad" bad-entries
 # A disk of one sector, and no table on it.
 head -c 512 /dev/zero >"$work/one.img"
