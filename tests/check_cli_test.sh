@@ -129,6 +129,7 @@ files() {
     fi
     expect "${check[@]}" --svg - --disk-size 2M bad.img 0 "</svg>" ""
     expect "${check[@]}" --svg dir.img bad.img 2 "" "mkentry-check: dir.img: Is a directory"
+    expect "${check[@]}" --svg bad.img bad.img 2 "" "mkentry-check: --svg: 'bad.img' is IMAGE itself"
     # shellcheck disable=SC2016 # $@ is for the inner shell to expand
     expect sh -c '"$@" -q --svg /dev/full bad.img' sh "${check[@]}" 2 "" "mkentry-check: /dev/full: No space left on device"
     # The same disk and name give the same bytes.

@@ -39,10 +39,11 @@ expect "" mkentry -b ""
 expect "-b -s -t -c -m -h --begin= --size= --type= --bootable --magic --help" mkentry -
 expect "--quiet" mkentry-check --q
 expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --svg --help" mkentry-check -
-expect "--strict --sector-size" mkentry-check --s
+expect "--strict --sector-size --svg" mkentry-check --s
 expect "4096" mkentry-check --sector-size 4
 expect "512 1024 2048 4096" mkentry-check --sector-size =
 expect "2048" mkentry-check --sector-size = 2
 expect "" mkentry-check --reserve 1
 expect "/dev/null" mkentry-check /dev/nul
+expect "/dev/null" mkentry-check --svg /dev/nul
 exit $failed

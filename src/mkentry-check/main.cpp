@@ -183,6 +183,11 @@ int read_options(int argc, char* argv[], run_options& run)
         return usage_error(nullptr);
     }
     run.path = argv[optind];
+    // The picture is written after the disk is read: into the image
+    // itself, it would destroy it.
+    if (run.svg_path != nullptr && std::string_view(run.svg_path) == run.path) {
+        return bad_argument("--svg", run.svg_path, "is IMAGE itself");
+    }
     return exit_clean;
 }
 

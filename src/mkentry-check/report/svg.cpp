@@ -66,19 +66,24 @@ std::size_t count_lines(std::string_view text, std::size_t first_width)
 void gather(finding_set& set, const checked_table& table)
 {
     set.count = set.lines = 0;
-    for_each_finding(table, [&set](const finding& found) {
+    message_sink sink;
+    if (table.check.findings.count != 0) {
+        open_sink(sink); // a message it cannot make is listed empty
+    }
+    for_each_finding(table, [&set, &sink](const finding& found) {
         if (set.count == max_listed) {
             ++set.not_listed;
             return;
         }
         listed_finding& one = set.listed[set.count++];
         one.found = &found;
-        capture_message(one.message, found);
+        capture_message(sink, one.message, found);
         const list_prefix prefix = prefix_of(set.count, found);
         one.lines =
             count_lines({one.message.chars.data(), one.message.size}, list_columns - prefix.size);
         set.lines += one.lines;
     });
+    close_sink(sink);
     set.not_listed += table.check.findings.left_out;
     set.lines += set.not_listed != 0 ? 1 : 0;
 }
@@ -268,21 +273,21 @@ void put_markers(picture& pic, const finding_set& set)
 
 struct legend_item {
     look kind;
-    std::string_view text;
+    fixed_text<24> text;
 };
 
 constexpr std::array<legend_item, 11> legend_items = {{
-    {look::partition, "partition"},
-    {look::extended, "extended"},
-    {look::structure, "table structure"},
-    {look::iso, "ISO 9660"},
-    {look::reserved, "reserved"},
-    {look::loader, "boot loader"},
-    {look::free, "free"},
-    {look::differs, "not as written"},
-    {look::written_by_reader, "written by the reader"},
-    {look::error, "error"},
-    {look::warning, "warning"},
+    {look::partition, {"partition"}},
+    {look::extended, {"extended"}},
+    {look::structure, {"table structure"}},
+    {look::iso, {"ISO 9660"}},
+    {look::reserved, {"reserved"}},
+    {look::loader, {"boot loader"}},
+    {look::free, {"free"}},
+    {look::differs, {"not as written"}},
+    {look::written_by_reader, {"written by the reader"}},
+    {look::error, {"error"}},
+    {look::warning, {"warning"}},
 }};
 
 // Returns the top of what follows it.
@@ -290,7 +295,7 @@ int put_legend(picture& pic, int top)
 {
     int x = 6;
     for (const legend_item& item : legend_items) {
-        const int width = 18 + static_cast<int>(item.text.size()) * advance + 14;
+        const int width = 18 + static_cast<int>(item.text.view().size()) * advance + 14;
         if (x + width > picture_width) {
             x = 6;
             top += line_step;
@@ -301,7 +306,7 @@ int put_legend(picture& pic, int top)
             put_rect(pic, x, top, 12, 12, item.kind);
         }
         put_text_start(pic, x + 18, top + 11);
-        put(pic.row, item.text);
+        put(pic.row, item.text.view());
         put_text_end(pic);
         x += width;
     }
@@ -351,9 +356,7 @@ void print_svg(std::FILE* out, const checked_table& table, std::string_view name
     pic.row.out = out;
     pic.labels.out = out;
     pic.scale = scale_for(table.check.disk.sectors, table.check.disk.sector_size);
-    const bool hybrid = table.format == disk_format::gpt && is_hybrid(table.mbr);
-    const int rows_end =
-        first_row + row_step * static_cast<int>(2 + board_count + (hybrid ? 1 : 0));
+    const int rows_end = first_row + row_step * bar_rows(table);
     const int legend_top = rows_end + 6;
     const int list_top = legend_top + 2 * line_step + 10;
     const int height = list_top + static_cast<int>(set.lines) * line_step + 2 * line_step;

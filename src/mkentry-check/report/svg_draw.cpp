@@ -11,9 +11,17 @@
 namespace {
 
 // The style sheet's class of each look, as its fixed text.
-constexpr std::array<std::string_view, 11> look_classes = {"part",   "ext",   "meta",    "iso",
-                                                           "resv",   "free",  "differs", "writes",
-                                                           "loader", "error", "warning"};
+constexpr std::array<fixed_text<8>, 11> look_classes = {{{"part"},
+                                                         {"ext"},
+                                                         {"meta"},
+                                                         {"iso"},
+                                                         {"resv"},
+                                                         {"free"},
+                                                         {"differs"},
+                                                         {"writes"},
+                                                         {"loader"},
+                                                         {"error"},
+                                                         {"warning"}}};
 
 } // namespace
 
@@ -51,7 +59,7 @@ void put_rect(picture& pic, int left, int top, int width, int height, look kind)
     at = write_text(at, "\" height=\"");
     at = write_number(at, height);
     at = write_text(at, "\" class=\"");
-    at = write_text(at, look_classes[static_cast<std::size_t>(kind)]);
+    at = write_text(at, look_classes[static_cast<std::size_t>(kind)].view());
     at = write_text(at, "\"/>\n");
     pic.row.size = static_cast<std::size_t>(at - pic.row.chars.data());
 }
@@ -65,7 +73,7 @@ void put_box(picture& pic, const box_span& box, look kind)
     at = write_text(at, "\" width=\"");
     at = write_number(at, box.width);
     at = write_text(at, R"(" height="22" class=")");
-    at = write_text(at, look_classes[static_cast<std::size_t>(kind)]);
+    at = write_text(at, look_classes[static_cast<std::size_t>(kind)].view());
     at = write_text(at, "\"/>\n");
     pic.row.size = static_cast<std::size_t>(at - pic.row.chars.data());
 }

@@ -5,12 +5,27 @@
 // written, its rows' places, and the shapes and labels they are drawn with.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
 #include "report/row.h"
 #include "report/svg_layout.h"
 #include "table.h"
+
+// Fixed text in an array of its own, up to its first zero: a table of
+// them holds no pointer for the loader to relocate at every start.
+template <std::size_t size> struct fixed_text {
+    std::array<char, size> chars;
+    [[nodiscard]] constexpr std::string_view view() const
+    {
+        std::size_t length = 0; // by hand: find() would import memchr
+        while (length < size && chars[length] != '\0') {
+            ++length;
+        }
+        return {chars.data(), length};
+    }
+};
 
 // The rows' tops, in pixels; a bar row is row_height high.
 inline constexpr int row_height = 22;
@@ -74,6 +89,9 @@ void put_label(picture& pic, label_lane& lane, const box_span& box, int top,
 // labels, after its boxes, end the group.
 int start_row(picture& pic, std::string_view name);
 void put_labels(picture& pic);
+
+// How many rows the bar has on this disk, each drawn by one of these.
+int bar_rows(const checked_table& table);
 
 // The rows of the bar: the table's structures and the partitions as
 // written, each reader's, and a hybrid MBR's.

@@ -386,6 +386,14 @@ void draw_reader(picture& pic, const checked_table& table, board which, std::str
 
 } // namespace
 
+int bar_rows(const checked_table& table)
+{
+    // The structures, the partitions, a hybrid MBR's, each reader's; the
+    // ROM's row, once drawn, counts here too.
+    const bool hybrid = table.format == disk_format::gpt && is_hybrid(table.mbr);
+    return 2 + static_cast<int>(board_count) + (hybrid ? 1 : 0);
+}
+
 void draw_structures(picture& pic, const checked_table& table)
 {
     const int top = start_row(pic, "structures");
@@ -429,9 +437,10 @@ void draw_partitions(picture& pic, const checked_table& table)
 
 void draw_readers(picture& pic, const checked_table& table)
 {
-    constexpr std::array<std::string_view, board_count> names = {"Linux", "U-Boot", "EDK2", "GRUB"};
+    static constexpr std::array<fixed_text<8>, board_count> names = {
+        {{"Linux"}, {"U-Boot"}, {"EDK2"}, {"GRUB"}}};
     for (const board which : boards) {
-        draw_reader(pic, table, which, names[static_cast<std::size_t>(which)]);
+        draw_reader(pic, table, which, names[static_cast<std::size_t>(which)].view());
     }
 }
 
@@ -464,7 +473,8 @@ void draw_loaders(picture& pic, label_lane& lane, int top, const checked_table& 
 }
 
 // The row of the ROM that --soc names goes here, after the readers' rows,
-// once the checker models it: start_row(pic, "ROM") and what it reads.
+// once the checker models it: start_row(pic, "ROM") and what it reads,
+// with bar_rows counting it.
 void draw_rom_row(picture& pic, const checked_table& table)
 {
     (void)pic;

@@ -4,6 +4,7 @@
 #include "report/svg_text.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "rules/message.h"
@@ -118,8 +119,14 @@ void put_xml(row_text& row, std::string_view name)
 
 char* write_size(char* at, std::uint64_t bytes)
 {
-    constexpr std::array<std::string_view, 7> units = {" B",   " KiB", " MiB", " GiB",
-                                                       " TiB", " PiB", " EiB"};
+    // Fixed arrays: a table of pointers would be relocated at every start.
+    static constexpr std::array<std::array<char, 4>, 7> units = {{{' ', 'B'},
+                                                                  {' ', 'K', 'i', 'B'},
+                                                                  {' ', 'M', 'i', 'B'},
+                                                                  {' ', 'G', 'i', 'B'},
+                                                                  {' ', 'T', 'i', 'B'},
+                                                                  {' ', 'P', 'i', 'B'},
+                                                                  {' ', 'E', 'i', 'B'}}};
     std::size_t unit = 0;
     std::uint64_t whole = bytes;
     std::uint64_t rest = 0; // the part below whole, in 1024ths
@@ -135,26 +142,58 @@ char* write_size(char* at, std::uint64_t bytes)
         *at++ = '.';
         *at++ = static_cast<char>('0' + rest * 10 / 1024);
     }
-    return write_text(at, units[unit]);
+    return write_text(at, {units[unit].data(), unit == 0 ? 2U : 4U});
 }
 
-bool capture_message(captured_message& text, const finding& found)
+namespace {
+
+ssize_t keep_piece(void* cookie, const char* piece, std::size_t size)
 {
-    text.size = 0;
-    text.chars.fill('\0'); // whatever ends the message, a zero follows it
-    std::FILE* memory = fmemopen(text.chars.data(), text.chars.size(), "w");
-    if (memory == nullptr) {
+    captured_message& text = *static_cast<message_sink*>(cookie)->into;
+    const std::size_t kept = std::min(size, text.chars.size() - text.size);
+    std::memcpy(text.chars.data() + text.size, piece, kept);
+    text.size += kept;
+    return static_cast<ssize_t>(size); // what is cut is taken all the same
+}
+
+} // namespace
+
+bool open_sink(message_sink& sink)
+{
+    // fopencookie of GLIBC_2.2.5, where fmemopen would add a version for
+    // the loader to check at every start.
+    sink.stream = fopencookie(&sink, "w", {nullptr, keep_piece, nullptr, nullptr});
+    if (sink.stream == nullptr) {
         return false;
     }
-    // Unbuffered: each piece lands in chars at once, and no buffer is
-    // allocated for it.
-    std::setvbuf(memory, nullptr, _IONBF, 0);
-    print_message(memory, found);
-    const bool failed = std::ferror(memory) != 0;
-    std::fclose(memory);
-    text.chars.back() = '\0'; // a message that filled chars is cut there
-    text.size = failed ? 0 : std::strlen(text.chars.data());
-    return !failed;
+    // Unbuffered: each piece reaches keep_piece as it is written, so a
+    // message is whole once written, and stdio allocates no buffer.
+    std::setvbuf(sink.stream, nullptr, _IONBF, 0);
+    return true;
+}
+
+void close_sink(message_sink& sink)
+{
+    if (sink.stream != nullptr) {
+        std::fclose(sink.stream);
+        sink.stream = nullptr;
+    }
+}
+
+bool capture_message(message_sink& sink, captured_message& text, const finding& found)
+{
+    text.size = 0;
+    if (sink.stream == nullptr) {
+        return false;
+    }
+    sink.into = &text;
+    print_message(sink.stream, found);
+    sink.into = nullptr;
+    if (std::ferror(sink.stream) != 0) {
+        text.size = 0;
+        return false;
+    }
+    return true;
 }
 
 std::size_t line_end(std::string_view text, std::size_t width)

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "report/escape.h"
@@ -47,14 +48,27 @@ void put_xml(row_text& row, std::string_view name);
 inline constexpr std::size_t longest_size = 12;
 char* write_size(char* at, std::uint64_t bytes);
 
-// A finding's message as the report writes it, without its severity.
+// A finding's message as the report writes it, without its severity;
+// one longer than chars is cut.
 struct captured_message {
     std::array<char, 1024> chars;
     std::size_t size;
 };
 
-// False when the message could not be made, and then it is empty.
-bool capture_message(captured_message& text, const finding& found);
+// Where messages are written: a stream of stdio's own that hands each
+// piece to a function of ours, which keeps it in the message being made,
+// so that no buffer is allocated and no message is copied twice.
+struct message_sink {
+    std::FILE* stream = nullptr;
+    captured_message* into = nullptr;
+};
+
+// False when the stream cannot be made; then no message is.
+bool open_sink(message_sink& sink);
+void close_sink(message_sink& sink);
+
+// False, with the message empty, when it could not be written.
+bool capture_message(message_sink& sink, captured_message& text, const finding& found);
 
 // The end of the next line of at most width columns from a message's
 // start: at its last space that fits, or at width where no space does.
