@@ -161,7 +161,9 @@ void put_head(picture& pic, const checked_table& table, std::string_view name, b
     put_shortened(pic, name, 1024);
     put(pic.row, ": ");
     put_disk_line(pic, table, strict);
-    put(pic.row, ". The bar's first MiB is on a square-root scale, the rest linear.</desc>\n");
+    put(pic.row, pic.scale.first_mib != 0
+                     ? ". The bar's first MiB is on a square-root scale, the rest linear.</desc>\n"
+                     : ". The bar is linear.</desc>\n");
     put(pic.row, style_sheet);
     put(pic.row, R"(<rect x="0" y="0" width="1000" height=")");
     put_int(pic, height);
