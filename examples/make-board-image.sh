@@ -177,7 +177,8 @@ END
 }
 "${label}_table"
 # An error stops the script, with the report on standard error.
-if ! report=$("$mkentry_check" "$image"); then
+# The picture of the disk is left beside it, IMAGE.svg.
+if ! report=$("$mkentry_check" --svg "$image.svg" "$image"); then
     printf '%s\n' "$report" >&2
     exit 1
 fi

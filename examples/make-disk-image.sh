@@ -58,7 +58,8 @@ printf "\x${disk_id:6:2}\x${disk_id:4:2}\x${disk_id:2:2}\x${disk_id:0:2}" |
 
 # The whole table, as the board's firmware and kernel will read it. An
 # error stops the script, with the report on standard error.
-if ! report=$("$mkentry_check" "$image"); then
+# The picture of the disk is left beside it, IMAGE.svg.
+if ! report=$("$mkentry_check" --svg "$image.svg" "$image"); then
     printf '%s\n' "$report" >&2
     exit 1
 fi

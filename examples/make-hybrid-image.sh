@@ -48,7 +48,8 @@ entry 2 --bootable --type 0x0c --begin "$boot_begin" --size "$boot_size"
 # The GPT, both its headers, and that the MBR's boot partition is the
 # GPT's. The hybrid itself is a warning; an error stops the script, with the
 # report on standard error.
-if ! report=$("$mkentry_check" "$image"); then
+# The picture of the disk is left beside it, IMAGE.svg.
+if ! report=$("$mkentry_check" --svg "$image.svg" "$image"); then
     printf '%s\n' "$report" >&2
     exit 1
 fi

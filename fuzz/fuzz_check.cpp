@@ -28,6 +28,7 @@
 
 #include "gpt/gpt.h"
 #include "report/report.h"
+#include "report/svg.h"
 #include "table.h"
 
 namespace {
@@ -224,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     print_report(report, table, size_source::image);
     print_json(json, table, "disk.img");
+    print_svg(json, table, "disk.img", false); // in bounds for any table, under the sanitizers
     std::size_t printed = 0;
     std::size_t errors_kept = 0;
     bool warning_seen = false;

@@ -115,6 +115,32 @@ files() {
     # shellcheck disable=SC2016
     expect sh -c '"$@" -h >/dev/full' sh "${check[@]}" 2 "" "mkentry-check: standard output: No space left on device"
 
+    # The picture: beside the report, alone with -q, instead of it with -;
+    # the status is the report's; a file that cannot be written is trouble.
+    svg_head='<?xml version="1.0" encoding="UTF-8"?>'
+    expect "${check[@]}" --svg bad.svg bad.img 1 "$past_end" ""
+    expect head -n 1 bad.svg 0 "$svg_head" ""
+    expect "${check[@]}" -q --svg=quiet.svg bad.img 1 "" ""
+    expect tail -n 1 quiet.svg 0 "</svg>" ""
+    expect "${check[@]}" --svg - bad.img 1 "$svg_head" ""
+    if grep -q '^error:' out.txt; then
+        echo "FAIL: --svg - wrote the report beside the picture"
+        failed=1
+    fi
+    expect "${check[@]}" --svg - --disk-size 2M bad.img 0 "</svg>" ""
+    expect "${check[@]}" --svg dir.img bad.img 2 "" "mkentry-check: dir.img: Is a directory"
+    expect "${check[@]}" --svg bad.img bad.img 2 "" "mkentry-check: --svg: 'bad.img' is IMAGE itself"
+    # shellcheck disable=SC2016 # $@ is for the inner shell to expand
+    expect sh -c '"$@" -q --svg /dev/full bad.img' sh "${check[@]}" 2 "" "mkentry-check: /dev/full: No space left on device"
+    # The same disk and name give the same bytes.
+    "${check[@]}" -q --svg again.svg bad.img
+    if cmp -s bad.svg again.svg; then
+        echo "ok: the same picture twice"
+    else
+        echo "FAIL: two pictures of one disk differ"
+        failed=1
+    fi
+
     # The disk it will be written to, its sector size, reserved sectors.
     expect "${check[@]}" --disk-size 2M bad.img 0 "disk: 4096 sectors of 512 bytes, as given by --disk-size" ""
     expect "${check[@]}" --disk-size=1048576 bad.img 1 "$past_end" ""

@@ -38,8 +38,8 @@ expect "0x0c 0x83 0x82 0x07 0xef 0x05 0x0f" mkentry --type =
 expect "" mkentry -b ""
 expect "-b -s -t -c -m -h --begin= --size= --type= --bootable --magic --help" mkentry -
 expect "--quiet" mkentry-check --q
-expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --soc --help" mkentry-check -
-expect "--strict --sector-size --soc" mkentry-check --s
+expect "-q -h --quiet --json --strict --sector-size --disk-size --reserve --soc --svg --help" mkentry-check -
+expect "--strict --sector-size --soc --svg" mkentry-check --s
 expect "rpi rpi4" mkentry-check --soc rp
 expect "allwinner rockchip imx6 imx8m am335x rpi rpi4 amlogic" mkentry-check --soc =
 expect "4096" mkentry-check --sector-size 4
@@ -47,4 +47,5 @@ expect "512 1024 2048 4096" mkentry-check --sector-size =
 expect "2048" mkentry-check --sector-size = 2
 expect "" mkentry-check --reserve 1
 expect "/dev/null" mkentry-check /dev/nul
+expect "/dev/null" mkentry-check --svg /dev/nul
 exit $failed

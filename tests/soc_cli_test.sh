@@ -90,11 +90,14 @@ expect "${check[@]}" --soc am335x floppy.img 0 \
     "superfloppy: a FAT16 file system at sector 0, of 32695 clusters, and no partition table"
 expect "${check[@]}" --soc amlogic gpt.img 1 \
     "error: the primary GPT header lies in sector 1, where the Amlogic ROM reads its loader: a card for it takes an MBR, whose entries the loader leaves alone."
-expect "${check[@]}" --soc amlogic pi.img 0 "rom: the Amlogic ROM loads its loader from raw sectors"
+# These cards hold no loader of the ROM's own.
+expect "${check[@]}" --soc amlogic pi.img 1 \
+    "error: no first-stage loader lies where the Amlogic ROM looks for one (sector 1): the board does not start."
 expect "${check[@]}" --soc imx6 gpt.img 1 \
     "error: the primary GPT entry array (sectors 2-33) lies over byte 1024, where the i.MX 5/6/7 ROM reads the loader's IVT: the array must move past the loader, as sgdisk -j or genimage's gpt-location moves it."
-expect "${check[@]}" --soc imx6 moved.img 0 "rom: the i.MX 5/6/7 ROM loads its loader from raw sectors"
-expect "${check[@]}" --soc rockchip pi.img 0 "rom: the Rockchip ROM loads its loader from raw sectors"
+expect "${check[@]}" --soc imx6 moved.img 1 \
+    "error: no first-stage loader lies where the i.MX 5/6/7 ROM looks for one (byte 1024): the board does not start."
+expect "${check[@]}" --soc rockchip pi.img 1 "rom: the Rockchip ROM loads its loader from raw sectors"
 # Without --soc no ROM is named, and the superfloppy's boot sector is no table.
 expect "${check[@]}" --strict floppy.img 0 \
     "superfloppy: a FAT16 file system at sector 0, of 32695 clusters, and no partition table"

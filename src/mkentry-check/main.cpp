@@ -16,6 +16,7 @@
 #include "disk/image.h"
 #include "report/escape.h"
 #include "report/report.h"
+#include "report/svg.h"
 #include "table.h"
 
 namespace {
@@ -25,9 +26,17 @@ constexpr int exit_errors = 1;  // a board would not read the table as written
 constexpr int exit_trouble = 2; // wrong usage, the disk unreadable, or the report unwritten
 
 // Long options without a short twin return these.
-enum : int { opt_json = 256, opt_strict, opt_sector_size, opt_disk_size, opt_reserve, opt_soc };
+enum : int {
+    opt_json = 256,
+    opt_strict,
+    opt_sector_size,
+    opt_disk_size,
+    opt_reserve,
+    opt_soc,
+    opt_svg
+};
 
-constexpr std::array<option, 9> long_options = {{
+constexpr std::array<option, 10> long_options = {{
     {"quiet", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, opt_json},
     {"strict", no_argument, nullptr, opt_strict},
@@ -35,6 +44,7 @@ constexpr std::array<option, 9> long_options = {{
     {"disk-size", required_argument, nullptr, opt_disk_size},
     {"reserve", required_argument, nullptr, opt_reserve},
     {"soc", required_argument, nullptr, opt_soc},
+    {"svg", required_argument, nullptr, opt_svg},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 }};
@@ -61,6 +71,9 @@ constexpr const char* usage_text =
     "     --soc=FAMILY         check what the boot ROM of FAMILY demands of the\n"
     "                          card: allwinner, rockchip, imx6, imx8m, am335x,\n"
     "                          rpi (Pi 0-3), rpi4 (Pi 4, 400) or amlogic\n"
+    "     --svg=FILE           also draw the disk, its readers and the findings\n"
+    "                          as an SVG picture into FILE; - draws it on\n"
+    "                          standard output instead of the report\n"
     " -h, --help               this help\n"
     "\n"
     "Numbers are decimal: --reserve 010-017 is sectors 10 to 17 (where mkentry\n"
@@ -79,6 +92,7 @@ struct run_options {
     std::size_t reserved_count = 0;
     soc_family soc = soc_family::none;
     const char* disk_size_arg = nullptr;
+    const char* svg_path = nullptr;
     const char* path = nullptr;
 };
 
@@ -169,6 +183,9 @@ int read_options(int argc, char* argv[], run_options& run)
                                     "or amlogic");
             }
             break;
+        case opt_svg:
+            run.svg_path = optarg;
+            break;
         case 'h':
             run.help = true;
             return exit_clean;
@@ -186,6 +203,11 @@ int read_options(int argc, char* argv[], run_options& run)
         return usage_error(nullptr);
     }
     run.path = argv[optind];
+    // The picture is written after the disk is read: into the image
+    // itself, it would destroy it.
+    if (run.svg_path != nullptr && std::string_view(run.svg_path) == run.path) {
+        return bad_argument("--svg", run.svg_path, "is IMAGE itself");
+    }
     return exit_clean;
 }
 
@@ -224,6 +246,29 @@ int close_stdout(int status)
     return status;
 }
 
+// The picture, into its file or, for -, standard output; trouble when it
+// did not arrive.
+int write_svg(const run_options& run, const checked_table& table)
+{
+    const std::string_view path = run.svg_path;
+    if (path == "-") {
+        print_svg(stdout, table, run.path, run.strict);
+        return exit_clean;
+    }
+    std::FILE* out = std::fopen(run.svg_path, "w");
+    if (out == nullptr) {
+        return trouble(path, std::strerror(errno));
+    }
+    // Unbuffered: the picture is built in blocks of its own, each one write.
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    print_svg(out, table, run.path, run.strict);
+    const bool failed = std::ferror(out) != 0;
+    if (std::fclose(out) != 0 || failed) {
+        return trouble(path, std::strerror(errno));
+    }
+    return exit_clean;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -258,7 +303,16 @@ int main(int argc, char* argv[])
                      static_cast<unsigned long long>(failure.sector), failure.reason);
         return exit_trouble;
     }
-    if (!run.quiet && run.json) {
+    const bool svg_replaces_report =
+        run.svg_path != nullptr && std::string_view(run.svg_path) == "-";
+    if (run.svg_path != nullptr) {
+        if (const int status = write_svg(run, table); status != exit_clean) {
+            return status;
+        }
+    }
+    if (svg_replaces_report) {
+        // The picture is the whole of standard output.
+    } else if (!run.quiet && run.json) {
         print_json(stdout, table, run.path);
     } else if (!run.quiet) {
         print_report(stdout, table,

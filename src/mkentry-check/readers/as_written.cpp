@@ -137,6 +137,14 @@ bool makes_as_written(const checked_table& table, board which)
     return matches(table, view_of(table.readers, which), expected_of(table, which));
 }
 
+bool written_as(const checked_table& table, board which, const made_partition& made)
+{
+    const expected_list& expected = expected_of(table, which);
+    return std::any_of(expected.partitions.begin(),
+                       expected.partitions.begin() + static_cast<std::ptrdiff_t>(expected.count),
+                       [&made](const made_partition& one) { return same(one, made); });
+}
+
 unsigned differing_readers(const checked_table& table)
 {
     // A GPT is written the same for every reader: its list is made once.

@@ -13,5 +13,9 @@ struct checked_table;
 
 bool makes_as_written(const checked_table& table, board which);
 
+// Whether a partition a reader makes is one of the table's own, as that
+// reader numbers and sizes it.
+bool written_as(const checked_table& table, board which, const made_partition& made);
+
 // The readers that do not, as a set of rules' readers.
 unsigned differing_readers(const checked_table& table);

@@ -19,6 +19,9 @@ void put_escaped(std::FILE* out, std::string_view name);
 // JSON for any name.
 void put_json_chars(std::FILE* out, std::string_view value);
 
+// The length of the valid UTF-8 sequence at the start of bytes, or 0.
+std::size_t utf8_length(std::string_view bytes);
+
 // The escape of what starts a name, and how many of its bytes it stands for.
 struct escape_text {
     std::array<char, 8> chars; // \302\233 at the longest

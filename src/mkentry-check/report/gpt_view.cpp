@@ -14,14 +14,7 @@
 
 namespace {
 
-// A name in UTF-8: its UTF-16LE code units up to the first zero, a
-// surrogate without its pair as U+FFFD.
-struct utf8_name {
-    std::array<char, std::size_t{36} * 3> chars; // a unit takes at most 3 bytes, a pair 4
-    std::size_t size = 0;
-
-    [[nodiscard]] std::string_view view() const { return {chars.data(), size}; }
-};
+} // namespace
 
 utf8_name name_of(const gpt_entry& entry)
 {
@@ -62,6 +55,8 @@ utf8_name name_of(const gpt_entry& entry)
     }
     return name;
 }
+
+namespace {
 
 constexpr std::size_t not_plain = SIZE_MAX;
 

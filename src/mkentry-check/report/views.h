@@ -5,6 +5,7 @@
 // partitiontable object as sfdisk --json prints it.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 
@@ -16,6 +17,17 @@ constexpr const char* partition_infix(std::string_view device)
 {
     return !device.empty() && device.back() >= '0' && device.back() <= '9' ? "p" : "";
 }
+
+// A name in UTF-8: its UTF-16LE code units up to the first zero, a
+// surrogate without its pair as U+FFFD.
+struct utf8_name {
+    std::array<char, std::size_t{36} * 3> chars; // a unit takes at most 3 bytes, a pair 4
+    std::size_t size = 0;
+
+    [[nodiscard]] std::string_view view() const { return {chars.data(), size}; }
+};
+
+utf8_name name_of(const gpt_entry& entry);
 
 // An MBR disk's slots and the partitions past them.
 void print_mbr_table(std::FILE* out, const mbr_table& mbr);
