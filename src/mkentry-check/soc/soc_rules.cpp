@@ -44,7 +44,11 @@ const char* rom_places(std::uint64_t soc)
         "",
         "sector 1",
     };
-    return soc < places.size() ? places[soc] : "";
+    if (soc >= places.size()) {
+        return "";
+    }
+    // cppcheck-suppress CastIntegerToAddressAtReturn ; a table of texts
+    return places[static_cast<std::size_t>(soc)];
 }
 
 } // namespace
