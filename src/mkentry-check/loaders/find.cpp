@@ -162,6 +162,28 @@ void probe_u_boot_after(check_context& check, loader_set& loaders)
     }
 }
 
+// A U-Boot proper written where its first stage would load it, before
+// that first stage is (or without it): no ROM starts it, but a partition
+// over it destroys it all the same.
+void probe_u_boot_alone(check_context& check, loader_set& loaders)
+{
+    struct u_boot_place {
+        std::uint64_t sector;
+        loader_family family;
+    };
+    constexpr std::array<u_boot_place, 5> places = {{{80, loader_family::allwinner},
+                                                     {138, loader_family::imx6},
+                                                     {512, loader_family::rockchip},
+                                                     {768, loader_family::ti},
+                                                     {16384, loader_family::rockchip}}};
+    for (const u_boot_place& place : places) {
+        boot_loader found{};
+        if (probe_u_boot(check, place.family, place.sector * 512, found)) {
+            keep(loaders, found);
+        }
+    }
+}
+
 } // namespace
 
 bool read_inside(check_context& check, std::uint64_t offset, std::span<std::uint8_t> out)
@@ -211,6 +233,8 @@ void find_loaders(check_context& check, loader_set& loaders)
         probe_far(check, loaders);
         if (loaders.count != 0) {
             probe_u_boot_after(check, loaders);
+        } else {
+            probe_u_boot_alone(check, loaders);
         }
     }
     // A sector the probes cannot read holds no loader they can tell; the
