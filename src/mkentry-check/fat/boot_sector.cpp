@@ -3,7 +3,7 @@
 
 // The BPB of a FAT boot sector, checked as far as firmware and Linux's
 // fat_valid_media check it, and the type decided by the count of data
-// clusters, as Microsoft's FAT specification decides it.
+// clusters, as Microsoft's fatgen103 decides it.
 #include <bit>
 
 #include "fat/fat.h"

@@ -29,7 +29,7 @@ struct fat_volume {
 };
 
 // The BPB of a boot sector (its first 512 bytes), decided as Microsoft's
-// FAT specification decides the type: by the count of data clusters.
+// fatgen103 decides the type: by the count of data clusters.
 // fat_kind::none where it is no FAT boot sector.
 fat_kind read_boot_sector(std::span<const std::uint8_t, 512> boot, fat_volume& volume);
 

@@ -77,6 +77,18 @@ constexpr sector_range sectors_of(const gpt_entry& entry)
                                              : no_sectors;
 }
 
+// Whether a hybrid MBR's entry starts where a listed GPT partition starts
+// and is as large.
+constexpr bool mirrors_a_partition(const gpt_table& gpt, const partition_entry& entry)
+{
+    const auto begin = gpt.partitions.begin();
+    const auto end = begin + static_cast<std::ptrdiff_t>(gpt.count);
+    return std::any_of(begin, end, [&](const gpt_partition& partition) {
+        const sector_range mirror = sectors_of(partition.entry);
+        return mirror.first == entry.lba_begin && size_of(mirror) == entry.lba_size;
+    });
+}
+
 // A hybrid MBR: other used entries beside the ee one.
 constexpr bool is_hybrid(const mbr_table& mbr)
 {

@@ -90,14 +90,8 @@ void demand_mirrored(checked_table& table)
         if (entry.part_type == ee_type || !is_used(entry)) {
             continue;
         }
-        const auto begin = gpt.partitions.begin();
-        const auto end = begin + static_cast<std::ptrdiff_t>(gpt.count);
         const sector_range sectors = sectors_of(entry);
-        const bool mirrored = std::any_of(begin, end, [&](const gpt_partition& partition) {
-            const sector_range mirror = sectors_of(partition.entry);
-            return mirror.first == sectors.first && size_of(mirror) == entry.lba_size;
-        });
-        if (!mirrored) {
+        if (!mirrors_a_partition(gpt, entry)) {
             add_rom(table,
                     {.what = rule::rom_hybrid_mismatch, .at = at_slot(slot), .sectors = sectors});
         }
