@@ -122,7 +122,7 @@ const char* read_patches(const void* memory, std::uint64_t offset, std::span<std
     for (const patch& each : disk.patches) {
         for (std::size_t i = 0; i < each.bytes.size(); ++i) {
             if (each.offset + i >= offset && each.offset + i < offset + out.size()) {
-                out[each.offset + i - offset] = each.bytes[i];
+                out[static_cast<std::size_t>(each.offset + i - offset)] = each.bytes[i];
             }
         }
     }
