@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: MIT
 
 // Every place a boot ROM reads, probed for its formats, then the U-Boot
-// proper each first stage found loads. The sectors 0-67, where six of the
-// places lie, are read in one piece: a disk with no loader costs that read
-// and three small ones.
+// proper each first stage found loads. The sectors 0-138, where six of the
+// places and two of U-Boot's lie, are read in one piece: a disk with no
+// loader costs that read and four small ones.
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::size_t head_bytes = std::size_t{68} * 512;
+constexpr std::size_t head_bytes = std::size_t{139} * 512;
 // Static: too large for the stack, and only what the disk holds is read.
 std::array<std::uint8_t, head_bytes> head;
 
@@ -87,11 +87,19 @@ void probe_head(check_context& check, std::size_t held, loader_set& loaders)
     }
 }
 
+// The far places that may begin a U-Boot proper, as a first stage's
+// probe of them reads it.
+struct far_u_boot {
+    bool at_512 = false;
+    bool at_768 = false;
+};
+
 // Sectors 256, 512 and 768: Allwinner's 128 and 256 KiB, TI's copies of
 // MLO. A few bytes tell whether any is there; an MLO's whole header is
 // read only then.
-void probe_far(check_context& check, loader_set& loaders)
+far_u_boot probe_far(check_context& check, loader_set& loaders)
 {
+    far_u_boot u_boot;
     for (const std::uint64_t sector :
          {std::uint64_t{256}, std::uint64_t{512}, std::uint64_t{768}}) {
         const std::uint64_t offset = sector * 512;
@@ -99,8 +107,9 @@ void probe_far(check_context& check, loader_set& loaders)
         std::array<std::uint8_t, mlo_header_bytes>
             bytes; // NOLINT(cppcoreguidelines-pro-type-member-init)
         if (!read_inside(check, offset, std::span(bytes).first(32))) {
-            return;
+            break;
         }
+        (sector == 512 ? u_boot.at_512 : u_boot.at_768) |= may_be_u_boot(bytes);
         if (!may_hold(std::span(bytes).first(32))) {
             continue;
         }
@@ -112,6 +121,7 @@ void probe_far(check_context& check, loader_set& loaders)
             keep(loaders, found);
         }
     }
+    return u_boot;
 }
 
 // Where the U-Boot proper a first stage loads lies, in 512-byte sectors;
@@ -164,8 +174,9 @@ void probe_u_boot_after(check_context& check, loader_set& loaders)
 
 // A U-Boot proper written where its first stage would load it, before
 // that first stage is (or without it): no ROM starts it, but a partition
-// over it destroys it all the same.
-void probe_u_boot_alone(check_context& check, loader_set& loaders)
+// over it destroys it all the same. Its magic is looked for in what the
+// head and the far probes read; only sector 16384 is read for it.
+void probe_u_boot_alone(check_context& check, std::size_t held, far_u_boot far, loader_set& loaders)
 {
     struct u_boot_place {
         std::uint64_t sector;
@@ -176,9 +187,17 @@ void probe_u_boot_alone(check_context& check, loader_set& loaders)
                                                      {512, loader_family::rockchip},
                                                      {768, loader_family::ti},
                                                      {16384, loader_family::rockchip}}};
+    std::array<std::uint8_t, 4> last_word{};
+    const bool at_16384 =
+        read_inside(check, std::uint64_t{16384} * 512, last_word) && may_be_u_boot(last_word);
     for (const u_boot_place& place : places) {
+        const std::uint64_t offset = place.sector * 512;
+        const bool may_be = place.sector == 512     ? far.at_512
+                            : place.sector == 768   ? far.at_768
+                            : place.sector == 16384 ? at_16384
+                                                    : may_be_u_boot(in_head(held, offset, 4));
         boot_loader found{};
-        if (probe_u_boot(check, place.family, place.sector * 512, found)) {
+        if (may_be && probe_u_boot(check, place.family, offset, found)) {
             keep(loaders, found);
         }
     }
@@ -230,11 +249,11 @@ void find_loaders(check_context& check, loader_set& loaders)
     if (read_disk(check, 0, "the boot loaders' sectors",
                   std::span(head).first(static_cast<std::size_t>(held)))) {
         probe_head(check, static_cast<std::size_t>(held), loaders);
-        probe_far(check, loaders);
+        const far_u_boot far = probe_far(check, loaders);
         if (loaders.count != 0) {
             probe_u_boot_after(check, loaders);
         } else {
-            probe_u_boot_alone(check, loaders);
+            probe_u_boot_alone(check, static_cast<std::size_t>(held), far, loaders);
         }
     }
     // A sector the probes cannot read holds no loader they can tell; the

@@ -66,6 +66,16 @@ bool probe_aml(check_context& check, const probe_at& at, boot_loader& found);
 bool probe_u_boot(check_context& check, loader_family family, std::uint64_t offset,
                   boot_loader& found);
 
+inline constexpr std::uint32_t uimage_magic = 0x27051956;
+inline constexpr std::uint32_t fdt_magic = 0xd00dfeed;
+
+// Whether the first bytes of a place could begin a uImage or a FIT: what
+// a place without one costs, before probe_u_boot reads its header.
+constexpr bool may_be_u_boot(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= 4 && (be32(bytes, 0) == uimage_magic || be32(bytes, 0) == fdt_magic);
+}
+
 // Bytes the probes need from a header's start.
 inline constexpr std::size_t egon_header_bytes = 48;
 inline constexpr std::size_t rockchip_header_bytes = 512;

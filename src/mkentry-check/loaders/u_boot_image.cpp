@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::uint32_t uimage_magic = 0x27051956;
-constexpr std::uint32_t fdt_magic = 0xd00dfeed;
 constexpr std::size_t uimage_header = 64;
 constexpr std::size_t fdt_header = 40;
 // More than any board loads for U-Boot proper.
