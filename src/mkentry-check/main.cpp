@@ -12,6 +12,7 @@
 #include <getopt.h>
 
 #include "arguments.h"
+#include "c_text.h"
 #include "disk/geometry.h"
 #include "disk/image.h"
 #include "report/escape.h"
@@ -123,9 +124,9 @@ int trouble(std::string_view what, const char* reason)
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): read as a sentence
 int bad_argument(const char* option, const char* arg, const char* why)
 {
-    start_complaint(option);
+    start_complaint(text_of(option));
     std::fputs("'", stderr);
-    put_escaped(stderr, arg);
+    put_escaped(stderr, text_of(arg));
     std::fprintf(stderr, "' %s\n", why);
     return exit_trouble;
 }
@@ -155,14 +156,14 @@ int read_options(int argc, char* argv[], run_options& run)
             run.strict = true;
             break;
         case opt_sector_size:
-            if (!parse_sector_size(optarg, run.geometry.sector_size)) {
+            if (!parse_sector_size(text_of(optarg), run.geometry.sector_size)) {
                 return bad_argument("--sector-size", optarg, "is not 512, 1024, 2048 or 4096");
             }
             break;
         case opt_disk_size:
             run.disk_size_arg = optarg;
             run.geometry.disk_size_given = true;
-            if (!parse_disk_size(optarg, run.geometry.disk_size)) {
+            if (!parse_disk_size(text_of(optarg), run.geometry.disk_size)) {
                 return bad_argument("--disk-size", optarg,
                                     "is not a size in bytes, or in K, M, G or T of them");
             }
@@ -171,13 +172,13 @@ int read_options(int argc, char* argv[], run_options& run)
             if (run.reserved_count == run.reserved.size()) {
                 return bad_argument("--reserve", optarg, "is one range too many: 8 at most");
             }
-            if (!parse_range(optarg, run.reserved[run.reserved_count++])) {
+            if (!parse_range(text_of(optarg), run.reserved[run.reserved_count++])) {
                 return bad_argument("--reserve", optarg,
                                     "is not FIRST-LAST, sectors with FIRST not above LAST");
             }
             break;
         case opt_soc:
-            if (!parse_soc(optarg, run.soc)) {
+            if (!parse_soc(text_of(optarg), run.soc)) {
                 return bad_argument("--soc", optarg,
                                     "is not allwinner, rockchip, imx6, imx8m, am335x, rpi, rpi4 "
                                     "or amlogic");
@@ -198,14 +199,14 @@ int read_options(int argc, char* argv[], run_options& run)
     }
     if (optind + 1 < argc) {
         std::fputs("mkentry-check: extra operand '", stderr);
-        put_escaped(stderr, argv[optind + 1]);
+        put_escaped(stderr, text_of(argv[optind + 1]));
         std::fputs("'\n", stderr);
         return usage_error(nullptr);
     }
     run.path = argv[optind];
     // The picture is written after the disk is read: into the image
     // itself, it would destroy it.
-    if (run.svg_path != nullptr && std::string_view(run.svg_path) == run.path) {
+    if (run.svg_path != nullptr && text_of(run.svg_path) == text_of(run.path)) {
         return bad_argument("--svg", run.svg_path, "is IMAGE itself");
     }
     return exit_clean;
@@ -220,12 +221,12 @@ int settle(const run_options& run, const image_file& image, disk_geometry& disk)
     case geometry_problem::none:
         return exit_clean;
     case geometry_problem::sector_size_differs:
-        start_complaint(run.path);
+        start_complaint(text_of(run.path));
         std::fprintf(stderr, "--sector-size %u was given, but its sectors are %u bytes\n",
                      run.geometry.sector_size, image.device_sector_size);
         return exit_trouble;
     case geometry_problem::shorter_than_a_sector:
-        start_complaint(run.path);
+        start_complaint(text_of(run.path));
         std::fprintf(stderr, "not a disk image (shorter than one %u-byte sector)\n",
                      disk.sector_size);
         return exit_trouble;
@@ -250,9 +251,9 @@ int close_stdout(int status)
 // did not arrive.
 int write_svg(const run_options& run, const checked_table& table)
 {
-    const std::string_view path = run.svg_path;
+    const std::string_view path = text_of(run.svg_path);
     if (path == "-") {
-        print_svg(stdout, table, run.path, run.strict);
+        print_svg(stdout, table, text_of(run.path), run.strict);
         return exit_clean;
     }
     std::FILE* out = std::fopen(run.svg_path, "w");
@@ -261,7 +262,7 @@ int write_svg(const run_options& run, const checked_table& table)
     }
     // Unbuffered: the picture is built in blocks of its own, each one write.
     std::setvbuf(out, nullptr, _IONBF, 0);
-    print_svg(out, table, run.path, run.strict);
+    print_svg(out, table, text_of(run.path), run.strict);
     const bool failed = std::ferror(out) != 0;
     if (std::fclose(out) != 0 || failed) {
         return trouble(path, std::strerror(errno));
@@ -289,7 +290,7 @@ int main(int argc, char* argv[])
     }
     const image_file image = open_image(run.path);
     if (image.failure != nullptr) {
-        return trouble(run.path, image.failure);
+        return trouble(text_of(run.path), image.failure);
     }
     disk_geometry disk;
     if (const int status = settle(run, image, disk); status != exit_clean) {
@@ -298,13 +299,12 @@ int main(int argc, char* argv[])
     const checked_table table = check_table(
         image.mbr, disk, {run.reserved.data(), run.reserved_count}, {read_image, &image}, run.soc);
     if (const read_failure& failure = table.check.failure; failure.reason != nullptr) {
-        start_complaint(run.path);
+        start_complaint(text_of(run.path));
         std::fprintf(stderr, "cannot read %s at sector %llu: %s\n", failure.what,
                      static_cast<unsigned long long>(failure.sector), failure.reason);
         return exit_trouble;
     }
-    const bool svg_replaces_report =
-        run.svg_path != nullptr && std::string_view(run.svg_path) == "-";
+    const bool svg_replaces_report = run.svg_path != nullptr && text_of(run.svg_path) == "-";
     if (run.svg_path != nullptr) {
         if (const int status = write_svg(run, table); status != exit_clean) {
             return status;
@@ -313,7 +313,7 @@ int main(int argc, char* argv[])
     if (svg_replaces_report) {
         // The picture is the whole of standard output.
     } else if (!run.quiet && run.json) {
-        print_json(stdout, table, run.path);
+        print_json(stdout, table, text_of(run.path));
     } else if (!run.quiet) {
         print_report(stdout, table,
                      run.disk_size_arg != nullptr ? size_source::option : size_source::image);

@@ -35,7 +35,11 @@ bool read_at(int fd, std::uint64_t offset, std::span<std::uint8_t> out)
         }
         got += static_cast<std::size_t>(n);
     }
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), 0);
+    // A loop, not std::fill: that would call memset, one more libc
+    // function looked up at every start.
+    for (; got < out.size(); ++got) {
+        out[got] = 0;
+    }
     return true;
 }
 

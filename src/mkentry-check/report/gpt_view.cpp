@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "c_text.h"
 #include "report/escape.h"
 #include "report/row.h"
 #include "report/views.h"
@@ -218,7 +219,7 @@ void put_json_partition(row_text& row, const gpt_partition& partition, std::stri
     put(row, "\"");
     if (loader != nullptr) {
         put(row, ",\n            \"holds-loader\": \"");
-        put(row, loader);
+        put(row, text_of(loader));
         put(row, "\"");
     }
     put(row, "\n         }");

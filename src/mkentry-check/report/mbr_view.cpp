@@ -76,7 +76,8 @@ void print_json_partition(std::FILE* out, const mbr_table& mbr, std::string_view
     std::fprintf(out,
                  "%s%u\",\n            \"start\": %" PRIu64 ",\n            \"size\": %" PRIu64
                  ",\n            \"type\": \"%x\"",
-                 partition_infix(device), view.number, view.first, view.size, view.part_type);
+                 partition_infix(device).data(), view.number, view.first, view.size,
+                 view.part_type);
     if (view.has_partuuid) {
         std::fprintf(out, ",\n            \"partuuid\": \"%08" PRIx32 "-%02x\"", mbr.identifier,
                      view.number);

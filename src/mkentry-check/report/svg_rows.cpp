@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 
+#include "c_text.h"
 #include "disk/sorted.h"
 #include "readers/as_written.h"
 #include "report/svg_draw.h"
@@ -53,7 +54,7 @@ type_text mbr_type_text(std::uint8_t type)
     const auto* known = std::find_if(mbr_type_names.begin(), mbr_type_names.end(),
                                      [type](const mbr_type_name& one) { return one.type == type; });
     if (known != mbr_type_names.end()) {
-        return {known->name, std::string_view(known->name.data()).size()};
+        return {known->name, text_of(known->name.data()).size()};
     }
     if (is_extended(type)) {
         return {{"extended"}, 8};
@@ -370,7 +371,7 @@ void draw_reader(picture& pic, const checked_table& table, board which, std::str
         const box_span box = span_of(pic.scale, view.writes[i].sectors);
         put_box(pic, box, look::written_by_reader);
         const std::array<label_text, 3> labels = {
-            {{"writes ", view.writes[i].what, ""}, {"writes", "", ""}, {"W", "", ""}}};
+            {{"writes ", text_of(view.writes[i].what), ""}, {"writes", "", ""}, {"W", "", ""}}};
         put_label(pic, lane, box, top, labels);
     }
     if (view.count == 0) {
@@ -469,8 +470,8 @@ void draw_loaders(picture& pic, label_lane& lane, int top, const checked_table& 
         const box_span box = span_of(pic.scale, loader.sectors);
         put_box(pic, box, look::loader);
         const std::string_view stage = loader.first_stage ? " loader" : " U-Boot";
-        const std::array<label_text, 3> labels = {{{family_name(loader.family), "", stage},
-                                                   {family_name(loader.family), "", ""},
+        const std::array<label_text, 3> labels = {{{text_of(family_name(loader.family)), "", stage},
+                                                   {text_of(family_name(loader.family)), "", ""},
                                                    {loader.first_stage ? "L" : "U", "", ""}}};
         put_label(pic, lane, box, top, labels);
     }

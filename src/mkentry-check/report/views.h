@@ -13,7 +13,7 @@
 
 // What stands between a device's name and a partition's number, as the
 // kernel names partition devices: sda1, but mmcblk0p1 and loop0p1.
-constexpr const char* partition_infix(std::string_view device)
+constexpr std::string_view partition_infix(std::string_view device)
 {
     return !device.empty() && device.back() >= '0' && device.back() <= '9' ? "p" : "";
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <span>
 
+#include "c_text.h"
 #include "gpt/gpt.h"
 #include "soc/demands.h"
 
@@ -53,8 +54,8 @@ void find_files(checked_table& table, const place& at, const fat_volume& volume,
                 std::span<const rom_file> files)
 {
     for (const rom_file file : files) {
-        const bool found =
-            fat_has_file(table.check, volume, rom_file_name(static_cast<std::uint64_t>(file)));
+        const bool found = fat_has_file(table.check, volume,
+                                        text_of(rom_file_name(static_cast<std::uint64_t>(file))));
         note_load(table.rom, file, at, found);
         if (!found) {
             add_rom(table, {.what = rule::rom_file_missing,
