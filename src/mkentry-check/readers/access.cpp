@@ -18,7 +18,7 @@ bool read_bytes(const model_disk& disk, std::uint64_t offset, std::span<std::uin
 namespace {
 
 struct held_table {
-    std::uint64_t sector_plus_one = 0; // 0: none
+    std::uint64_t sector_plus_one; // 0: none, as static storage starts
     sector_bytes bytes;
 };
 
@@ -141,8 +141,9 @@ std::size_t next_remembered = 0;
 // A piece of an entry array: the models read entries one at a time, and
 // one read of a piece serves all of its entries.
 struct entry_window {
-    std::uint64_t start = 0;
-    std::size_t fits = 0; // how many offsets from start an entry fits at; 0: none held
+    // Zero as static storage starts, with no initializer to run at start.
+    std::uint64_t start;
+    std::size_t fits; // how many offsets from start an entry fits at; 0: none held
     std::array<std::uint8_t, 4096> bytes;
 };
 
