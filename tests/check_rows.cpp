@@ -12,7 +12,7 @@
 
 void PrintTo(const expected& found, std::ostream* out)
 {
-    *out << "{" << info(found.what).name << ", part " << found.part << ", ebr " << found.ebr
+    *out << "{" << info(found.what).name.text() << ", part " << found.part << ", ebr " << found.ebr
          << ", other " << found.other;
     *out << ", sectors " << found.sectors.first << "-" << found.sectors.last << ", field "
          << static_cast<int>(found.field) << ", entry " << int{found.entry} << ", value "
@@ -250,7 +250,7 @@ void expect_row(const table_case& row)
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
         // A rule's row says what its findings can be about.
-        EXPECT_TRUE(includes(info(each.what).about, each.at.kind)) << info(each.what).name;
+        EXPECT_TRUE(includes(info(each.what).about, each.at.kind)) << info(each.what).name.text();
         const auto number = each.at.kind == subject::ebr ? std::uint16_t{0} : each.at.number;
         found.push_back({each.what, number, each.at.ebr, each.other, each.sectors, each.field,
                          row.quoted ? each.at.entry : std::uint8_t{0},

@@ -1214,9 +1214,9 @@ TEST(manual, lists_every_rule_with_its_severity)
     ASSERT_NE(warnings, std::string::npos);
     for (std::size_t table = 0; table < rule_tables; ++table) {
         for (const rule_info& row : rows_of(table)) {
-            const std::size_t at = page.find(".TP\n.B " + std::string(row.name) + "\n");
-            ASSERT_NE(at, std::string::npos) << row.name;
-            EXPECT_EQ(at > warnings, row.level.level == severity::warning) << row.name;
+            const std::size_t at = page.find(".TP\n.B " + std::string(row.name.text()) + "\n");
+            ASSERT_NE(at, std::string::npos) << row.name.text();
+            EXPECT_EQ(at > warnings, row.level.level == severity::warning) << row.name.text();
         }
     }
 }
@@ -1573,14 +1573,14 @@ TEST(messages, are_whole_sentences)
                                            .field = static_cast<gpt_field>(field)};
                     const std::string text =
                         printed([&](std::FILE* out) { print_message(out, found); });
-                    ASSERT_GE(text.size(), 2U) << row.name;
-                    EXPECT_EQ(text.back(), '.') << row.name << ": " << text;
+                    ASSERT_GE(text.size(), 2U) << row.name.text();
+                    EXPECT_EQ(text.back(), '.') << row.name.text() << ": " << text;
                     const std::size_t space = text.find_last_of(" (", text.size() - 2);
                     const std::string last = text.substr(space + 1, text.size() - space - 2);
                     EXPECT_EQ(std::find(dangling.begin(), dangling.end(), last), dangling.end())
-                        << row.name << ": " << text;
+                        << row.name.text() << ": " << text;
                     EXPECT_EQ(text.find_first_of(",:;", text.size() - 2), std::string::npos)
-                        << row.name << ": " << text;
+                        << row.name.text() << ": " << text;
                 }
             }
         }
@@ -1605,7 +1605,7 @@ TEST_P(messages, quote_the_finding)
 INSTANTIATE_TEST_SUITE_P(rows, messages, testing::ValuesIn(message_cases),
                          [](const auto& row_info) {
                              return std::string(row_info.param.row) + "_" +
-                                    std::string(::info(row_info.param.what).name);
+                                    std::string(::info(row_info.param.what).name.text());
                          });
 
 } // namespace

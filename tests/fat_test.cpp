@@ -534,7 +534,7 @@ TEST_P(rom, demands_its_table_and_files)
     EXPECT_EQ(checked.superfloppy.kind, superfloppy ? fat_kind::fat16 : fat_kind::none);
     std::vector<expected> found;
     for_each_finding(checked, [&](const finding& each) {
-        EXPECT_TRUE(includes(info(each.what).about, each.at.kind)) << info(each.what).name;
+        EXPECT_TRUE(includes(info(each.what).about, each.at.kind)) << info(each.what).name.text();
         if (each.what >= first_soc_rule) {
             found.push_back({each.what, each.at.number, 0, each.other, each.sectors, each.field, 0,
                              each.value});

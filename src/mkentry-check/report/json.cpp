@@ -79,7 +79,7 @@ void print_json_finding(std::FILE* out, const checked_table& table, const findin
                      ",\n         \"sectors\": {\"first\": %" PRIu64 ", \"last\": %" PRIu64 "}",
                      found.sectors.first, found.sectors.last);
     }
-    const std::string_view name = info(found.what).name;
+    const std::string_view name = info(found.what).name.text();
     std::fprintf(out, ",\n         \"rule\": \"%.*s\",\n         \"message\": \"",
                  static_cast<int>(name.size()), name.data());
     // The messages are plain ASCII: nothing in them needs escaping.

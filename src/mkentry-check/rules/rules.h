@@ -224,9 +224,31 @@ struct message_text {
     }
 };
 
+// A rule's name, held in its row rather than pointed to: a pointer in
+// each of a hundred rows would be relocated at every start.
+struct rule_name {
+    static constexpr std::size_t longest = 27;
+    std::array<char, longest> chars{};
+    std::uint8_t size;
+
+    // From the row's literal; a longer name does not compile.
+    template <std::size_t count>
+    // cppcheck-suppress noExplicitConstructor ; the row's literal converts
+    consteval rule_name(const char (&text)[count]) // NOLINT(google-explicit-constructor)
+        : size(static_cast<std::uint8_t>(count - 1))
+    {
+        static_assert(count - 1 <= longest, "a rule's name is at most 27 characters");
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+            chars[i] = text[i];
+        }
+    }
+
+    [[nodiscard]] constexpr std::string_view text() const { return {chars.data(), size}; }
+};
+
 struct rule_info {
     rule what;
-    std::string_view name; // stable, for scripts that read the JSON report
+    rule_name name; // stable, for scripts that read the JSON report
     verdict level;
     subject about;
     message_text message;
@@ -238,7 +260,7 @@ constexpr bool rows_follow(const std::array<rule_info, count>& rows, rule first)
 {
     for (std::size_t i = 0; i < count; ++i) {
         if (static_cast<std::size_t>(rows[i].what) != static_cast<std::size_t>(first) + i ||
-            rows[i].name.empty()) {
+            rows[i].name.size == 0) {
             return false;
         }
     }
