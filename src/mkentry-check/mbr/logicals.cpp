@@ -4,6 +4,9 @@
 // Each partition Linux makes past the slots, against its extended
 // partition, the disk, the EBRs, the slots, the reserved ranges and the
 // partitions before it.
+#include <algorithm>
+#include <functional>
+
 #include "mbr/mbr.h"
 
 namespace {
@@ -45,7 +48,37 @@ void check_against_slots(check_context& check, const mbr_table& mbr, std::size_t
     }
 }
 
-void check_logical(check_context& check, const mbr_table& mbr, std::size_t index)
+// What the partitions before one tell of it at once: where none of them
+// ends at or past its start it overlaps none, and where none starts past
+// its start it is in order; and whether the EBRs lie in disk order. A
+// chain in disk order, the usual one, is then checked without a loop over
+// the partitions before each.
+struct chain_so_far {
+    bool any = false;
+    std::uint64_t last_end = 0;   // the largest last sector of those before
+    std::uint64_t last_start = 0; // the largest first sector
+    bool ebrs_ascending = false;
+};
+
+void check_over_ebrs(check_context& check, const mbr_table& mbr, const chain_so_far& so_far,
+                     std::size_t index)
+{
+    const logical_partition& logical = mbr.logicals[index];
+    const sector_range& sectors = logical.sectors;
+    const auto* const end = mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count);
+    // In disk order, only the EBRs from its first sector on can lie in it.
+    const auto* at = so_far.ebrs_ascending ? std::lower_bound(mbr.ebrs.begin(), end, sectors.first)
+                                           : mbr.ebrs.begin();
+    for (; at != end && (!so_far.ebrs_ascending || *at <= sectors.last); ++at) {
+        const sector_range ebr = {*at, *at};
+        if (*at != logical.table_sector && overlap(sectors, ebr)) {
+            add(check, {.what = rule::logical_over_ebr, .at = place_of(logical), .sectors = ebr});
+        }
+    }
+}
+
+void check_logical(check_context& check, const mbr_table& mbr, const chain_so_far& so_far,
+                   std::size_t index)
 {
     const logical_partition& logical = mbr.logicals[index];
     const sector_range& sectors = logical.sectors;
@@ -61,20 +94,17 @@ void check_logical(check_context& check, const mbr_table& mbr, std::size_t index
             {.what = rule::logical_outside, .at = here, .sectors = sectors, .bounds = extended});
     }
     check_past_disk_end(check, here, sectors);
-    for (std::size_t i = 0; i < mbr.ebr_count; ++i) {
-        const sector_range ebr = {mbr.ebrs[i], mbr.ebrs[i]};
-        if (mbr.ebrs[i] != logical.table_sector && overlap(sectors, ebr)) {
-            add(check, {.what = rule::logical_over_ebr, .at = here, .sectors = ebr});
-        }
-    }
+    check_over_ebrs(check, mbr, so_far, index);
     check_against_slots(check, mbr, index);
     check_reserved(check, here, sectors);
-    for (std::size_t i = 0; i < index; ++i) {
+    for (std::size_t i = 0; so_far.any && so_far.last_end >= sectors.first && i < index; ++i) {
         check_overlap(check, rule::overlap, here, sectors, mbr.logicals[i].number,
                       mbr.logicals[i].sectors);
     }
     // 7-Zip, as with the slots.
-    if (const std::size_t latest = latest_after(mbr, index); latest != index) {
+    if (const std::size_t latest =
+            so_far.any && so_far.last_start > sectors.first ? latest_after(mbr, index) : index;
+        latest != index) {
         add(check, {.what = rule::out_of_order,
                     .at = here,
                     .other = mbr.logicals[latest].number,
@@ -88,7 +118,17 @@ void check_logical(check_context& check, const mbr_table& mbr, std::size_t index
 
 void check_logicals(check_context& check, const mbr_table& mbr)
 {
+    chain_so_far so_far;
+    so_far.ebrs_ascending =
+        std::adjacent_find(mbr.ebrs.begin(),
+                           mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count),
+                           std::greater_equal<>()) ==
+        mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count);
     for (std::size_t i = 0; i < mbr.logical_count && check.failure.reason == nullptr; ++i) {
-        check_logical(check, mbr, i);
+        check_logical(check, mbr, so_far, i);
+        const sector_range& sectors = mbr.logicals[i].sectors;
+        so_far.last_end = so_far.any ? std::max(so_far.last_end, sectors.last) : sectors.last;
+        so_far.last_start = so_far.any ? std::max(so_far.last_start, sectors.first) : sectors.first;
+        so_far.any = true;
     }
 }
