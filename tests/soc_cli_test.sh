@@ -105,6 +105,18 @@ expect "${check[@]}" --soc --json pi.img 2 \
     "mkentry-check: --soc: '--json' is not allwinner, rockchip, imx6, imx8m, am335x, rpi, rpi4 or amlogic"
 expect "${check[@]}" --soc RPI pi.img 2 \
     "mkentry-check: --soc: 'RPI' is not allwinner, rockchip, imx6, imx8m, am335x, rpi, rpi4 or amlogic"
+# The picture's ROM row: the files over the partition they are loaded
+# from, a ? after one that is not there; without --soc, no such row.
+expect "${check[@]}" --soc rpi -q --svg - pi.img 0 \
+    '<text x="362" y="15">loads bootcode.bin, start.elf</text>'
+expect "${check[@]}" --soc rpi -q --svg - nostart.img 1 \
+    '<text x="362" y="15">loads bootcode.bin, start.elf?</text>'
+if "${check[@]}" -q --svg - pi.img | grep -Fq '>ROM</text>'; then
+    echo "FAIL: a ROM row without --soc"
+    failed=1
+else
+    echo "ok: no ROM row without --soc"
+fi
 "${check[@]}" --soc rpi --json pi.img >pi.json
 if grep -Fxq '      "rom": {"soc": "rpi", "loads": [{"file": "bootcode.bin", "table": "mbr", "partition": 1, "found": true}, {"file": "start.elf", "table": "mbr", "partition": 1, "found": true}]}' pi.json &&
     python3 -c 'import json,sys; json.load(open(sys.argv[1]))' pi.json; then

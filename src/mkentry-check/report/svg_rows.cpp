@@ -389,10 +389,11 @@ void draw_reader(picture& pic, const checked_table& table, board which, std::str
 
 int bar_rows(const checked_table& table)
 {
-    // The structures, the partitions, a hybrid MBR's, each reader's; the
-    // ROM's row, once drawn, counts here too.
+    // The structures, the partitions, a hybrid MBR's, each reader's, and
+    // the ROM's that --soc names.
     const bool hybrid = table.format == disk_format::gpt && is_hybrid(table.mbr);
-    return 2 + static_cast<int>(board_count) + (hybrid ? 1 : 0);
+    const bool rom = table.rom.soc != soc_family::none;
+    return 2 + static_cast<int>(board_count) + (hybrid ? 1 : 0) + (rom ? 1 : 0);
 }
 
 void draw_structures(picture& pic, const checked_table& table)
@@ -477,11 +478,91 @@ void draw_loaders(picture& pic, label_lane& lane, int top, const checked_table& 
     }
 }
 
-// The row of the ROM that --soc names goes here, after the readers' rows,
-// once the checker models it: start_row(pic, "ROM") and what it reads,
-// with bar_rows counting it.
+namespace {
+
+// The sectors a file the ROM loads is looked for in: its partition's, or
+// the whole disk for a superfloppy; none where that partition is not.
+sector_range load_sectors(const checked_table& table, const rom_load& load)
+{
+    switch (load.table) {
+    case rom_table::none:
+        return {0, table.check.disk.sectors - 1};
+    case rom_table::mbr:
+        return load.partition >= 1 && load.partition <= slot_count
+                   ? sectors_of(table.mbr.slots[load.partition - 1])
+                   : sector_range{1, 0};
+    case rom_table::gpt:
+        for (std::size_t i = 0; i < table.gpt.count; ++i) {
+            if (table.gpt.partitions[i].number == load.partition) {
+                return sectors_of(table.gpt.partitions[i].entry);
+            }
+        }
+        break;
+    }
+    return {1, 0};
+}
+
+} // namespace
+
+// The ROM that --soc names, after the readers: the first stage it loads
+// from raw sectors, and each file it loads from a FAT file system, over
+// the partition it looks in, marked where the file is not there.
 void draw_rom_row(picture& pic, const checked_table& table)
 {
-    (void)pic;
-    (void)table;
+    if (table.rom.soc == soc_family::none) {
+        return;
+    }
+    const int top = start_row(pic, "ROM");
+    label_lane lane;
+    if (table.rom.loader != 0 && table.rom.loader <= table.loaders.count) {
+        const boot_loader& loader = table.loaders.found[table.rom.loader - 1];
+        const box_span box = span_of(pic.scale, loader.sectors);
+        put_box(pic, box, look::loader);
+        const std::array<label_text, 3> labels = {
+            {{"loads ", text_of(family_name(loader.family)), " loader"},
+             {"loads", "", ""},
+             {"L", "", ""}}};
+        put_label(pic, lane, box, top, labels);
+    }
+    // The files it loads from one partition share its box: "loads
+    // bootcode.bin, start.elf?", a ? after each that is not there.
+    for (std::size_t i = 0; i < table.rom.load_count;) {
+        const rom_load& load = table.rom.loads[i];
+        std::array<char, 64> text{'l', 'o', 'a', 'd', 's', ' '};
+        std::size_t size = 6;
+        bool all_found = true;
+        for (; i < table.rom.load_count && table.rom.loads[i].table == load.table &&
+               table.rom.loads[i].partition == load.partition;
+             ++i) {
+            const rom_load& file = table.rom.loads[i];
+            const std::string_view name =
+                text_of(rom_file_name(static_cast<std::uint64_t>(file.file)));
+            if (size + name.size() + 3 > text.size()) {
+                continue; // left out of a label that is full
+            }
+            if (size > 6) {
+                text[size++] = ',';
+                text[size++] = ' ';
+            }
+            std::copy(name.begin(), name.end(), text.begin() + static_cast<std::ptrdiff_t>(size));
+            size += name.size();
+            if (!file.found) {
+                text[size++] = '?';
+                all_found = false;
+            }
+        }
+        const sector_range sectors = load_sectors(table, load);
+        if (is_empty(sectors)) {
+            continue;
+        }
+        const box_span box = span_of(pic.scale, sectors);
+        put_box(pic, box, all_found ? look::loader : look::differs);
+        const std::array<label_text, 3> labels = {{{std::string_view(text.data(), size), "", ""},
+                                                   {all_found ? "loads" : "loads?", "", ""},
+                                                   {all_found ? "F" : "?", "", ""}}};
+        put_label(pic, lane, box, top, labels);
+    }
+    if (table.rom.loader == 0 && table.rom.load_count == 0) {
+        draw_row_note(pic, lane, top, "loads nothing");
+    }
 }
