@@ -178,9 +178,14 @@ void draw_gpt_structures(picture& pic, label_lane& lane, int top, const checked_
             continue;
         }
         draw_structure(pic, lane, top, {read->sector, read->sector}, "GPT header", "H");
-        if (read->problem == gpt_field::none) {
-            draw_structure(pic, lane, top, array_range(read->header, sector_size), "GPT entries",
-                           "A");
+        // An array whose CRC is wrong is still where its header says: a
+        // loader written over it shows over it.
+        const gpt_field problem = read->problem;
+        if (problem == gpt_field::none || problem == gpt_field::array_crc ||
+            problem == gpt_field::alternate_lba) {
+            draw_structure(
+                pic, lane, top, array_range(read->header, sector_size),
+                problem == gpt_field::array_crc ? "GPT entries, CRC wrong" : "GPT entries", "A");
         }
     }
 }
