@@ -3,7 +3,8 @@
 # SPDX-License-Identifier: MIT
 #
 # Makes the disks whose pictures are kept (the README's A/B example under
-# docs/, and under tests/svg/ four slots, a hybrid GPT, a hybrid ISO as
+# docs/ with an Allwinner loader written over a GPT's array, and under
+# tests/svg/ four slots, a hybrid GPT, a hybrid ISO as
 # isohybrid --uefi writes it, a table of bad entries behind a name of
 # markup and a control byte, and a disk of one sector) and draws each into
 # OUT_DIR, as NAME.svg, with the image named as a user names it, in its
@@ -56,3 +57,38 @@ xorriso -as mkisofs -quiet -o "$work/hybrid.iso" -b isolinux/isolinux.bin -c iso
     -no-emul-boot "$work/root" 2>/dev/null
 isohybrid --uefi "$work/hybrid.iso"
 draw hybrid.iso hybrid-iso
+
+# Allwinner's SPL at 8 KiB (48 sectors, its eGON sum right) and a uImage
+# at 40 KiB, written over the 128-entry array sfdisk makes by default:
+# the array's CRC breaks where the SPL lies, and the ROM row shows what
+# the ROM loads.
+truncate -s 128M "$work/allwinner.img"
+printf 'label: gpt\nlabel-id: 5EED0001-0000-4000-8000-000000000001\nfirst-lba: 2048\n%s\n%s\n' \
+    'start=2048, size=32768, type=BC13C2FF-59E6-4262-A352-B275FD6F7172, uuid=5EED0001-0000-4000-8000-000000000002' \
+    'start=34816, type=0FC63DAF-8483-4772-8E79-3D69D8477DE4, uuid=5EED0001-0000-4000-8000-000000000003' |
+    sfdisk -q "$work/allwinner.img"
+python3 - "$work/allwinner.img" <<'EOF'
+import sys
+import zlib
+
+length = 48 * 512
+spl = bytearray(length)
+for i in range(48, length):
+    spl[i] = (i * 7 + 3) & 0xff
+spl[0:24] = (0xea000016).to_bytes(4, "little") + b"eGON.BT0" + (0x5f0a6c39).to_bytes(4, "little") \
+    + length.to_bytes(4, "little") + b"SPL\x02"
+total = sum(int.from_bytes(spl[i:i + 4], "little") for i in range(0, length, 4))
+spl[12:16] = (total & 0xffffffff).to_bytes(4, "little")
+header = bytearray(64)
+header[0:4] = (0x27051956).to_bytes(4, "big")
+header[12:16] = (400 * 1024 - 64).to_bytes(4, "big")
+header[28:32] = bytes([17, 2, 5, 0])
+header[32:46] = b"U-Boot 2023.01"
+header[4:8] = zlib.crc32(bytes(header)).to_bytes(4, "big")
+with open(sys.argv[1], "r+b") as image:
+    image.seek(8192)
+    image.write(spl)
+    image.seek(40960)
+    image.write(header)
+EOF
+(cd "$work" && "$check" -q --soc allwinner --svg - allwinner.img >"$out/allwinner-clash.svg") || true

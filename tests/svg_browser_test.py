@@ -23,7 +23,7 @@ import tempfile
 from pathlib import Path
 
 PART, META, EXTENDED, FREE, ISO = "#56b4e9", "#009e73", "#d6ecf8", "#ffffff", "#cc79a7"
-DIFFERS, ERROR, WARNING = "#e69f00", "#d55e00", "#0072b2"
+DIFFERS, ERROR, WARNING, LOADER = "#e69f00", "#d55e00", "#0072b2", "#f0e442"
 
 # Rows' tops: structures 114, partitions 140, then 26 apart; a row's
 # pixels are read 20 below its top, under its labels' baselines.
@@ -35,6 +35,14 @@ PIXELS = {
         (500, 160, PART),       # partition 2, root A
         (800, 238, PART),       # EDK2's 4.1
         (900, 186, PART),       # Linux's 6, the logs
+    ],
+    "docs/allwinner-clash.svg": [
+        (110, 134, META),       # the primary array, sectors 2-15
+        (130, 134, LOADER),     # the SPL over its sectors 16-33
+        (200, 134, LOADER),     # U-Boot, from sector 80
+        (600, 160, PART),       # partition 2
+        (500, 186, FREE),       # Linux makes no partition
+        (130, 290, LOADER),     # the ROM row: the SPL it starts
     ],
     "tests/svg/slots.svg": [
         (98, 134, META),

@@ -24,7 +24,7 @@ trap 'rm -rf "$out"' EXIT
 bash "$source_dir/tests/make_svg_pictures.sh" "$1" "$2" "$source_dir" "$out"
 
 kept_file() { # name
-    if [[ $1 == ab-example ]]; then
+    if [[ $1 == ab-example || $1 == allwinner-clash ]]; then
         echo "$source_dir/docs/$1.svg"
     else
         echo "$source_dir/tests/svg/$1.svg"
@@ -32,7 +32,7 @@ kept_file() { # name
 }
 
 failed=0
-for name in ab-example slots hybrid hybrid-iso bad-entries one-sector; do
+for name in ab-example allwinner-clash slots hybrid hybrid-iso bad-entries one-sector; do
     kept=$(kept_file "$name")
     if [[ ${SVG_UPDATE:-} == 1 ]]; then
         cp "$out/$name.svg" "$kept"
