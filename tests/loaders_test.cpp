@@ -6,6 +6,7 @@
 // checker's), and the rules that guard them: each family found and its
 // extent, one changed field and the problem it makes, bad lengths and
 // trees, and partitions and tables one sector either side of a loader.
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -779,7 +780,7 @@ TEST(golden, allwinner_json)
 TEST(golden, loader_messages)
 {
     std::vector<std::string> messages;
-    for (const std::size_t row : {1, 7, 9, 11, 12, 13, 14}) {
+    for (const std::size_t row : std::to_array<std::size_t>({1, 7, 9, 11, 12, 13, 14})) {
         for_each_finding(check_row(rule_cases[row]), [&](const finding& found) {
             if (found.what >= first_loader_rule) {
                 messages.push_back(printed([&](std::FILE* out) { print_message(out, found); }));
