@@ -54,7 +54,6 @@ void check_against_slots(check_context& check, const mbr_table& mbr, std::size_t
 // chain in disk order, the usual one, is then checked without a loop over
 // the partitions before each.
 struct chain_so_far {
-    bool any = false;
     std::uint64_t last_end = 0;   // the largest last sector of those before
     std::uint64_t last_start = 0; // the largest first sector
     bool ebrs_ascending = false;
@@ -97,13 +96,13 @@ void check_logical(check_context& check, const mbr_table& mbr, const chain_so_fa
     check_over_ebrs(check, mbr, so_far, index);
     check_against_slots(check, mbr, index);
     check_reserved(check, here, sectors);
-    for (std::size_t i = 0; so_far.any && so_far.last_end >= sectors.first && i < index; ++i) {
+    for (std::size_t i = 0; so_far.last_end >= sectors.first && i < index; ++i) {
         check_overlap(check, rule::overlap, here, sectors, mbr.logicals[i].number,
                       mbr.logicals[i].sectors);
     }
     // 7-Zip, as with the slots.
     if (const std::size_t latest =
-            so_far.any && so_far.last_start > sectors.first ? latest_after(mbr, index) : index;
+            so_far.last_start > sectors.first ? latest_after(mbr, index) : index;
         latest != index) {
         add(check, {.what = rule::out_of_order,
                     .at = here,
@@ -119,16 +118,13 @@ void check_logical(check_context& check, const mbr_table& mbr, const chain_so_fa
 void check_logicals(check_context& check, const mbr_table& mbr)
 {
     chain_so_far so_far;
+    const auto* const ebrs_end = mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count);
     so_far.ebrs_ascending =
-        std::adjacent_find(mbr.ebrs.begin(),
-                           mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count),
-                           std::greater_equal<>()) ==
-        mbr.ebrs.begin() + static_cast<std::ptrdiff_t>(mbr.ebr_count);
+        std::adjacent_find(mbr.ebrs.begin(), ebrs_end, std::greater_equal<>()) == ebrs_end;
     for (std::size_t i = 0; i < mbr.logical_count && check.failure.reason == nullptr; ++i) {
         check_logical(check, mbr, so_far, i);
         const sector_range& sectors = mbr.logicals[i].sectors;
-        so_far.last_end = so_far.any ? std::max(so_far.last_end, sectors.last) : sectors.last;
-        so_far.last_start = so_far.any ? std::max(so_far.last_start, sectors.first) : sectors.first;
-        so_far.any = true;
+        so_far.last_end = std::max(so_far.last_end, sectors.last);
+        so_far.last_start = std::max(so_far.last_start, sectors.first);
     }
 }
