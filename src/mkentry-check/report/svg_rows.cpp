@@ -483,32 +483,6 @@ void draw_loaders(picture& pic, label_lane& lane, int top, const checked_table& 
     }
 }
 
-namespace {
-
-// The sectors a file the ROM loads is looked for in: its partition's, or
-// the whole disk for a superfloppy; none where that partition is not.
-sector_range load_sectors(const checked_table& table, const rom_load& load)
-{
-    switch (load.table) {
-    case rom_table::none:
-        return {0, table.check.disk.sectors - 1};
-    case rom_table::mbr:
-        return load.partition >= 1 && load.partition <= slot_count
-                   ? sectors_of(table.mbr.slots[load.partition - 1])
-                   : sector_range{1, 0};
-    case rom_table::gpt:
-        for (std::size_t i = 0; i < table.gpt.count; ++i) {
-            if (table.gpt.partitions[i].number == load.partition) {
-                return sectors_of(table.gpt.partitions[i].entry);
-            }
-        }
-        break;
-    }
-    return {1, 0};
-}
-
-} // namespace
-
 // The ROM that --soc names, after the readers: the first stage it loads
 // from raw sectors, and each file it loads from a FAT file system, over
 // the partition it looks in, marked where the file is not there.
@@ -556,11 +530,10 @@ void draw_rom_row(picture& pic, const checked_table& table)
                 all_found = false;
             }
         }
-        const sector_range sectors = load_sectors(table, load);
-        if (is_empty(sectors)) {
+        if (is_empty(load.sectors)) {
             continue;
         }
-        const box_span box = span_of(pic.scale, sectors);
+        const box_span box = span_of(pic.scale, load.sectors);
         put_box(pic, box, all_found ? look::loader : look::differs);
         const std::array<label_text, 3> labels = {{{std::string_view(text.data(), size), "", ""},
                                                    {all_found ? "loads" : "loads?", "", ""},

@@ -39,24 +39,29 @@ void add_rom(checked_table& table, finding found)
     add(table.check, found);
 }
 
-void note_load(rom_view& rom, rom_file file, const place& at, bool found)
+// A superfloppy's file system is the disk's.
+sector_range whole_disk(const checked_table& table) { return {0, table.check.disk.sectors - 1}; }
+
+void note_load(rom_view& rom, rom_file file, const place& at, const sector_range& sectors,
+               bool found)
 {
     const rom_table table = at.kind == subject::slot            ? rom_table::mbr
                             : at.kind == subject::gpt_partition ? rom_table::gpt
                                                                 : rom_table::none;
     if (rom.load_count < rom.loads.size()) {
-        rom.loads[rom.load_count++] = {file, table, at.number, found};
+        rom.loads[rom.load_count++] = {file, table, at.number, sectors, found};
     }
 }
 
-// Each file in a FAT's root, and a finding for each missing one.
-void find_files(checked_table& table, const place& at, const fat_volume& volume,
-                std::span<const rom_file> files)
+// Each file in the root of the FAT at sectors, and a finding for each
+// missing one.
+void find_files(checked_table& table, const place& at, const sector_range& sectors,
+                const fat_volume& volume, std::span<const rom_file> files)
 {
     for (const rom_file file : files) {
         const bool found = fat_has_file(table.check, volume,
                                         text_of(rom_file_name(static_cast<std::uint64_t>(file))));
-        note_load(table.rom, file, at, found);
+        note_load(table.rom, file, at, sectors, found);
         if (!found) {
             add_rom(table, {.what = rule::rom_file_missing,
                             .at = at,
@@ -71,11 +76,11 @@ void load_from(checked_table& table, const place& at, const sector_range& sector
 {
     fat_volume volume{};
     if (read_fat(table.check, sectors, volume)) {
-        find_files(table, at, volume, files);
+        find_files(table, at, sectors, volume, files);
         return;
     }
     for (const rom_file file : files) {
-        note_load(table.rom, file, at, false);
+        note_load(table.rom, file, at, sectors, false);
     }
     add_rom(table, {.what = rule::rom_no_fat_file_system,
                     .at = at,
@@ -129,7 +134,7 @@ void demand_rpi4(checked_table& table)
 {
     constexpr std::array<rom_file, 1> files = {rom_file::start4_elf};
     if (table.superfloppy.kind != fat_kind::none) {
-        find_files(table, at_disk(), table.superfloppy, files);
+        find_files(table, at_disk(), whole_disk(table), table.superfloppy, files);
         return;
     }
     fat_volume volume{};
@@ -138,7 +143,8 @@ void demand_rpi4(checked_table& table)
         for (std::size_t i = 0; i < count; ++i) {
             const gpt_partition& partition = table.gpt.partitions[i];
             if (read_fat(table.check, sectors_of(partition.entry), volume)) {
-                find_files(table, at_gpt_partition(partition.number), volume, files);
+                find_files(table, at_gpt_partition(partition.number), sectors_of(partition.entry),
+                           volume, files);
                 return;
             }
         }
@@ -147,7 +153,7 @@ void demand_rpi4(checked_table& table)
             const partition_entry& entry = table.mbr.slots[slot - 1];
             if (is_used(entry) && !is_extended(entry.part_type) &&
                 read_fat(table.check, sectors_of(entry), volume)) {
-                find_files(table, at_slot(slot), volume, files);
+                find_files(table, at_slot(slot), sectors_of(entry), volume, files);
                 return;
             }
         }
@@ -192,7 +198,7 @@ void demand_am335x(checked_table& table)
         return;
     }
     if (table.superfloppy.kind != fat_kind::none) {
-        find_files(table, at_disk(), table.superfloppy, files);
+        find_files(table, at_disk(), whole_disk(table), table.superfloppy, files);
         return;
     }
     std::uint8_t active = 0;

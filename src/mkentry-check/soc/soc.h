@@ -48,6 +48,7 @@ struct rom_load {
     rom_file file;
     rom_table table;
     std::uint16_t partition; // the slot or GPT partition; 0: the superfloppy at sector 0
+    sector_range sectors;    // where the file system was looked for
     bool found;
 };
 
