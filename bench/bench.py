@@ -150,10 +150,10 @@ def write_findings(path):
                 entry(0, 0x00, 40960, 2048) + entry(0, 0x83, 45056, 8192) + b"\x55\xaa")
 
 
-def write_allwinner(path):
-    """An Allwinner board's image: Debian's armhf layout, an SPL of 48
-    sectors at 8 KiB with its eGON sum, a uImage of 400 KiB at 40 KiB,
-    and the boot partition at 1 MiB."""
+def allwinner_loader():
+    """Debian's armhf layout of an Allwinner loader: an SPL of 48 sectors
+    with its eGON sum, for 8 KiB, and the header of a uImage of 400 KiB,
+    for 40 KiB. tests/make_svg_pictures.sh writes them too."""
     length = 48 * 512
     spl = bytearray(length)
     for i in range(48, length):
@@ -168,6 +168,13 @@ def write_allwinner(path):
     header[28:32] = bytes([17, 2, 5, 0])
     header[32:46] = b"U-Boot 2023.01"
     header[4:8] = zlib.crc32(bytes(header)).to_bytes(4, "big")
+    return bytes(spl), bytes(header)
+
+
+def write_allwinner(path):
+    """An Allwinner board's image: the loader at 8 KiB and its U-Boot at
+    40 KiB, and the boot partition at 1 MiB."""
+    spl, header = allwinner_loader()
     with open(path, "wb") as f:
         f.truncate((2048 + 0x100000) * 512)
         f.seek(440)

@@ -59,7 +59,7 @@ isohybrid --uefi "$work/hybrid.iso"
 draw hybrid.iso hybrid-iso
 
 # Allwinner's SPL at 8 KiB (48 sectors, its eGON sum right) and a uImage
-# at 40 KiB, written over the 128-entry array sfdisk makes by default:
+# at 40 KiB, the benchmark's, written over the 128-entry array sfdisk makes by default:
 # the array's CRC breaks where the SPL lies, and the ROM row shows what
 # the ROM loads.
 truncate -s 128M "$work/allwinner.img"
@@ -67,25 +67,15 @@ printf 'label: gpt\nlabel-id: 5EED0001-0000-4000-8000-000000000001\nfirst-lba: 2
     'start=2048, size=32768, type=BC13C2FF-59E6-4262-A352-B275FD6F7172, uuid=5EED0001-0000-4000-8000-000000000002' \
     'start=34816, type=0FC63DAF-8483-4772-8E79-3D69D8477DE4, uuid=5EED0001-0000-4000-8000-000000000003' |
     sfdisk -q "$work/allwinner.img"
-python3 - "$work/allwinner.img" <<'EOF'
+python3 - "$source_dir/bench" "$work/allwinner.img" <<'EOF'
 import sys
-import zlib
 
-length = 48 * 512
-spl = bytearray(length)
-for i in range(48, length):
-    spl[i] = (i * 7 + 3) & 0xff
-spl[0:24] = (0xea000016).to_bytes(4, "little") + b"eGON.BT0" + (0x5f0a6c39).to_bytes(4, "little") \
-    + length.to_bytes(4, "little") + b"SPL\x02"
-total = sum(int.from_bytes(spl[i:i + 4], "little") for i in range(0, length, 4))
-spl[12:16] = (total & 0xffffffff).to_bytes(4, "little")
-header = bytearray(64)
-header[0:4] = (0x27051956).to_bytes(4, "big")
-header[12:16] = (400 * 1024 - 64).to_bytes(4, "big")
-header[28:32] = bytes([17, 2, 5, 0])
-header[32:46] = b"U-Boot 2023.01"
-header[4:8] = zlib.crc32(bytes(header)).to_bytes(4, "big")
-with open(sys.argv[1], "r+b") as image:
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, sys.argv[1])
+from bench import allwinner_loader
+
+spl, header = allwinner_loader()
+with open(sys.argv[2], "r+b") as image:
     image.seek(8192)
     image.write(spl)
     image.seek(40960)
